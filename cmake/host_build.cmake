@@ -1,0 +1,59 @@
+# The host build: build tools, host tests, and the Windows build as an external project.
+include(ExternalProject)
+find_package(GTest REQUIRED)
+
+set(MORAVEL_PAYLOAD_DIR "" CACHE PATH
+    "Payload folder to pack (license.txt and bin/target_*); empty builds the installer from the demo payload")
+set(MORAVEL_DEMO_SCALE "0.02" CACHE STRING "Scale of the built-in demo payload (1.0 gives builds of ~307 MB)")
+
+# Host tests run the pure code with AddressSanitizer and UBSan; any report fails the test.
+add_library(sanitized INTERFACE)
+target_compile_options(sanitized INTERFACE -fsanitize=address,undefined -fno-sanitize-recover=all
+                       -fno-omit-frame-pointer -g -O1)
+target_link_options(sanitized INTERFACE -fsanitize=address,undefined)
+
+# The installer's pure logic (no Win32), the same sources the freestanding build compiles.
+add_library(pure_code STATIC app/installer_state.cpp)
+target_include_directories(pure_code PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_options(pure_code PRIVATE -Wall -Wextra)
+target_link_libraries(pure_code PUBLIC sanitized)
+
+add_subdirectory(payload)
+add_subdirectory(dialogs)
+add_subdirectory(targets)
+add_subdirectory(tools)
+add_subdirectory(tests/host)
+add_subdirectory(bench)
+
+# The payload the installer is built from: the named folder, or the demo payload made here.
+if(MORAVEL_PAYLOAD_DIR)
+  get_filename_component(payload_dir "${MORAVEL_PAYLOAD_DIR}" ABSOLUTE)
+  add_custom_target(payload_input)
+else()
+  set(payload_dir ${CMAKE_BINARY_DIR}/demo-payload)
+  add_custom_command(
+    OUTPUT ${payload_dir}/license.txt
+    COMMAND moravel-demo-payload --scale ${MORAVEL_DEMO_SCALE} ${payload_dir}
+    DEPENDS moravel-demo-payload
+    COMMENT "Making the demo payload (scale ${MORAVEL_DEMO_SCALE})"
+    VERBATIM)
+  add_custom_target(payload_input DEPENDS ${payload_dir}/license.txt)
+endif()
+
+ExternalProject_Add(windows
+  SOURCE_DIR ${CMAKE_SOURCE_DIR}
+  BINARY_DIR ${CMAKE_BINARY_DIR}/windows
+  CMAKE_ARGS
+    -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake
+    -DCMAKE_BUILD_TYPE=Release
+    -DMORAVEL_PACKER=$<TARGET_FILE:moravel-pack>
+    -DMORAVEL_PAYLOAD_DIR=${payload_dir}
+    -DMORAVEL_HOST_BINARY_DIR=${CMAKE_BINARY_DIR}
+  BUILD_ALWAYS ON
+  USES_TERMINAL_BUILD ON
+  INSTALL_COMMAND ""
+  DEPENDS moravel-pack payload_input)
+
+# One ctest run covers both trees: the host tree's test file pulls in the Windows tree's.
+file(WRITE ${CMAKE_BINARY_DIR}/windows_tests.cmake "subdirs(\"${CMAKE_BINARY_DIR}/windows\")\n")
+set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${CMAKE_BINARY_DIR}/windows_tests.cmake)

@@ -1,0 +1,10 @@
+// extractEntry: one payload file from the PayloadImage to disk, verified before anything touches the disk.
+#pragma once
+#include <windows.h>
+#include "app/text.h"
+
+// Contract: state.installFailed is 0; destinationPath is a full path ending in the file name, in a writable
+// buffer (folders are made by cutting it at each backslash for a moment; it is as it was on return).
+// Returns with the file holding exactly the entry's bytes, or with installFailed set and the user told why.
+// A corrupted payload (or a key that is not there) shows the corrupted message and ends the process with 1.
+void extractEntry(HWND owner, Unit* destinationPath, const char* key);

@@ -1,0 +1,61 @@
+// The PayloadImage: the one description of the payload's byte layout, shared by the packer (host, C++20)
+// and the installer's reader (freestanding). Header-only, no library beyond <stdint.h>.
+//
+//   licenseTextBegin ─► ┌────────────────────────────────────────────┐
+//                       │ license text: 7-bit ASCII, CR LF, no NUL   │
+//   licenseTextEnd ───► ├────────────────────────────────────────────┤
+//                       │ zero fill to the next 16-byte boundary     │
+//   chunkStoreBegin ──► ├────────────────────────────────────────────┤
+//                       │ ChunkStore: file 1 whole, then the literal │
+//                       │ runs of files 2..5 in file order           │
+//   chunkStoreEnd ────► ├────────────────────────────────────────────┤
+//                       │ zero fill to the next 16-byte boundary     │
+//   directoryBegin ───► ├────────────────────────────────────────────┤
+//                       │ DirectoryEntry × 5, back to back, packed:  │
+//                       │   name  ASCII, non-empty, then NUL         │
+//                       │   hash  u32 LE  payloadHash of the file    │
+//                       │   size  u32 LE  bytes of the file          │
+//                       │   ChunkRef × n  { offset u32, count u32 }  │
+//                       │   terminator    { 0, 0 }                   │
+//   directoryEnd ─────► └────────────────────────────────────────────┘
+//
+// No integer is aligned: the name's length shifts everything after it. Hash and size are never both zero
+// (an empty file hashes to PAYLOAD_HASH_EMPTY), so a reader that steps over an entry in 8-byte groups after
+// its name stops at the terminator and nowhere earlier. A ChunkRef with count 0 and offset other than 0
+// copies nothing and does not end the list. The end addresses bound the reader's walk and its ChunkRefs.
+#pragma once
+#include <stdint.h>
+
+constexpr uint32_t PAYLOAD_REGION_ALIGNMENT = 16;
+constexpr uint32_t CHUNK_REF_BYTES = 8;
+constexpr uint32_t ENTRY_HEADER_BYTES = 8;  // hash and size, after the name's NUL
+constexpr uint32_t PAYLOAD_HASH_EMPTY = 0x84222325u;
+constexpr uint32_t PAYLOAD_HASH_PRIME = 0x1b3u;
+constexpr int PAYLOAD_ENTRY_COUNT = 5;
+
+#define ENTRY_KEY_CLAP64 "bin/target_cl64"
+#define ENTRY_KEY_CLAP32 "bin/target_cl32"
+#define ENTRY_KEY_FL64 "bin/target_fl64"
+#define ENTRY_KEY_FL32 "bin/target_fl32"
+#define ENTRY_KEY_STANDALONE "bin/target_st64"
+
+// The directory's fixed order; entry 1 is stored whole at offset 0 of the ChunkStore.
+constexpr const char* PAYLOAD_ENTRY_KEYS[PAYLOAD_ENTRY_COUNT] = {
+    ENTRY_KEY_CLAP64, ENTRY_KEY_CLAP32, ENTRY_KEY_FL64, ENTRY_KEY_FL32, ENTRY_KEY_STANDALONE,
+};
+
+// Unaligned little-endian access, byte by byte: the compiler turns these into plain loads on x86.
+inline uint32_t readU32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+inline void writeU32(uint8_t* p, uint32_t value) {
+    p[0] = uint8_t(value);
+    p[1] = uint8_t(value >> 8);
+    p[2] = uint8_t(value >> 16);
+    p[3] = uint8_t(value >> 24);
+}
+
+inline uint64_t alignUp(uint64_t value, uint64_t alignment) {
+    return (value + alignment - 1) / alignment * alignment;
+}

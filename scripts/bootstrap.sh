@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs exactly the Debian packages this project's build and tests need and the machine lacks.
+# Quick and silent when everything is present; safe to run again.
+set -eu
+
+packages=(
+  cmake g++ make                                     # host build tools and tests
+  googletest libgtest-dev                            # host unit tests
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64     # the Windows build
+  wine64 wine                                        # Windows programs and tests
+  xdelta3                                            # the packer benchmark's yardstick
+  util-linux                                         # flock, for the Wine prefix lock
+)
+[ "${MORAVEL_SCREENSHOTS:-0}" = 1 ] && packages+=(xvfb imagemagick x11-utils)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "bootstrap: installing ${missing[*]}"
+SUDO=; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq "${missing[@]}" >/dev/null

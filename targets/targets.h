@@ -1,0 +1,12 @@
+// The three install targets. owner is the selection dialog (owner of every message box); uninstall nonzero
+// removes. Installing does nothing once state.installFailed is set; removing sets state.removeFailed when
+// a file that exists stays behind.
+#pragma once
+#include <windows.h>
+#include "app/text.h"
+
+void clapTarget(HWND owner, int uninstall, int is32Bit);
+int flStudioTarget(HWND owner, int uninstall);
+void standaloneTarget(HWND owner, int uninstall);
+
+HRESULT createShortcut(const Unit* targetPath, const Unit* shortcutPath, const Unit* description);
