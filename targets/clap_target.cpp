@@ -1,0 +1,33 @@
+#include <windows.h>
+#include "app/installer_state.h"
+#include "app/messages.h"
+#include "app/win_text.h"
+#include "payload/extract_entry.h"
+#include "payload/payload_format.h"
+#include "targets/discovery.h"
+#include "targets/target_rules.h"
+#include "targets/targets.h"
+
+void clapTarget(HWND owner, int uninstall, int is32Bit) {
+    if (!uninstall && state.installFailed) return;
+    Unit path64[FOLDER_BUFFER_UNITS];
+    Unit path32[FOLDER_BUFFER_UNITS];
+    DWORD count64 = GetEnvironmentVariableW(wide(CLAP64_VARIABLE), wide(path64), ENVIRONMENT_READ_UNITS);
+    DWORD count32 = GetEnvironmentVariableW(wide(CLAP32_VARIABLE), wide(path32), ENVIRONMENT_READ_UNITS);
+    // Both folders must be usable whichever build is installed.
+    if (!installValueUsable(count64) || !installValueUsable(count32)) {
+        if (!uninstall) MessageBoxW(owner, wide(MSG_FOLDER_INACCESSIBLE), nullptr, MB_OK);
+        return;
+    }
+    appendAt(path64 + count64, CLAP64_FILE_SUFFIX);
+    appendAt(path32 + count32, CLAP32_FILE_SUFFIX);
+
+    if (uninstall) {
+        // The CLAP folders stay: other plug-ins live there.
+        if (!DeleteFileW(wide(path64)) && deleteLeftFile(GetLastError())) state.removeFailed = 1;
+        if (!DeleteFileW(wide(path32)) && deleteLeftFile(GetLastError())) state.removeFailed = 1;
+        return;
+    }
+    if (is32Bit) extractEntry(owner, path32, ENTRY_KEY_CLAP32);
+    else extractEntry(owner, path64, ENTRY_KEY_CLAP64);
+}

@@ -1,0 +1,1 @@
+moravel_host_test(target_rules_test target_rules_test.cpp)
