@@ -1,13 +1,57 @@
 // The installer's entry routine: no C runtime start-up runs before it, it takes no arguments and never returns.
 #include <windows.h>
-#include "payload/extract_entry.h"
-#include "payload/payload_hash.h"
+#include <commctrl.h>
+#include "app/commands.h"
+#include "app/installer_state.h"
+#include "app/license_text.h"
+#include "app/messages.h"
+#include "app/win_text.h"
+#include "dialogs/dialog_layouts.h"
+#include "dialogs/dialog_procs.h"
 #include "payload/payload_image.h"
+#include "targets/discovery.h"
+
+typedef BOOL(WINAPI* SetDefaultDllDirectoriesFunction)(DWORD flags);
+typedef BOOL(WINAPI* SetProcessDpiAwarenessContextFunction)(DPI_AWARENESS_CONTEXT context);
+
+// GetProcAddress gives a generic function pointer; going through void* keeps the cast explicit.
+template <typename Function>
+static Function lookUp(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
 
 extern "C" void installerEntry() {
-    // The dialogs are not wired up yet: the image only links the payload code as the installer will.
-    volatile uintptr_t linked = reinterpret_cast<uintptr_t>(&payloadHash) ^ reinterpret_cast<uintptr_t>(licenseTextBegin) ^
-                                reinterpret_cast<uintptr_t>(chunkStoreBegin) ^ reinterpret_cast<uintptr_t>(directoryBegin);
-    (void)linked;
+    // First of all: users start the elevated installer from their Downloads folder, where a planted DLL must not
+    // be found by any later load. Looked up at run time since it is missing before Windows 8.
+    auto restrictDllSearch =
+        lookUp<SetDefaultDllDirectoriesFunction>(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+    if (restrictDllSearch) restrictDllSearch(LOAD_LIBRARY_SEARCH_SYSTEM32);
+
+    // ICC_WIN95_CLASSES: the progress bar of the selection dialog needs its class registered.
+    INITCOMMONCONTROLSEX controls = {sizeof(INITCOMMONCONTROLSEX), 0xFF};
+    InitCommonControlsEx(&controls);
+
+    auto setDpiAwareness = lookUp<SetProcessDpiAwarenessContextFunction>(LoadLibraryW(L"user32.dll"),
+                                                                        "SetProcessDpiAwarenessContext");
+    if (setDpiAwareness) setDpiAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+
+    uint64_t length = uint64_t(licenseTextEnd - licenseTextBegin);
+    Unit* license = static_cast<Unit*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, 2 * length + 2));
+    if (!license) {
+        MessageBoxW(nullptr, wide(MSG_OUT_OF_MEMORY), nullptr, MB_OK);
+        ExitProcess(0);
+    }
+    widenLicenseText(license, licenseTextBegin, licenseTextEnd);
+
+    buildLicenseDialog(license);
+    auto dialogTemplate = reinterpret_cast<LPCDLGTEMPLATEW>(state.templateBuffer);
+    // 0 is Cancel (also the close box and Esc); -1, a dialog that could not be made, goes on like Agree.
+    if (DialogBoxIndirectParamW(nullptr, dialogTemplate, nullptr, licenseDialogProc, 0) != 0) {
+        discoverTargets();
+        buildSelectionDialog();
+        guardCancelWhileInstalling();
+        // Returns after Cancel or Uninstall; after Install the worker ends the process instead.
+        DialogBoxIndirectParamW(nullptr, dialogTemplate, nullptr, selectionDialogProc, 0);
+    }
     ExitProcess(0);
 }

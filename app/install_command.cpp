@@ -1,0 +1,46 @@
+// installCommand: freezes the selection dialog and hands the installation to one worker thread.
+#include "app/commands.h"
+#include <commctrl.h>
+#include "app/installer_state.h"
+#include "app/messages.h"
+#include "app/win_text.h"
+#include "dialogs/dialog_procs.h"
+
+// Dialog thread only: set before the worker exists, cleared only if it could not be started.
+static bool workerStarted;
+
+bool installRunning() { return workerStarted; }
+
+// The worker could not be created: give the dialog back as Install found it.
+static void reopenDialog(HWND dialog) {
+    SendMessageW(GetDlgItem(dialog, IDC_PROGRESS), PBM_SETMARQUEE, FALSE, 0);
+    EnableWindow(GetDlgItem(dialog, IDC_UNINSTALL), TRUE);
+    EnableWindow(GetDlgItem(dialog, IDCANCEL), TRUE);
+    for (int i = 0; i < 4; ++i)
+        EnableWindow(GetDlgItem(dialog, IDC_TARGET_CLAP64 + i), (state.availableTargets & (1 << i)) != 0);
+    EnableWindow(GetDlgItem(dialog, IDOK), state.selectedTargets != 0);
+    workerStarted = false;
+    MessageBoxW(dialog, wide(MSG_OUT_OF_MEMORY), nullptr, MB_OK);
+}
+
+void installCommand(HWND dialog) {
+    // IDOK is disabled below; a command that still arrives (posted) must not start a second worker.
+    if (workerStarted) return;
+    workerStarted = true;
+    SendMessageW(GetDlgItem(dialog, IDC_PROGRESS), PBM_SETMARQUEE, TRUE, 0);
+    static const int frozen[] = {IDC_UNINSTALL, IDOK, IDCANCEL, IDC_TARGET_CLAP64, IDC_TARGET_CLAP32,
+                                 IDC_TARGET_FLSTUDIO, IDC_TARGET_STANDALONE};
+    for (int id : frozen) EnableWindow(GetDlgItem(dialog, id), FALSE);
+    // The handle is never closed: the worker ends the process itself.
+    if (!CreateThread(nullptr, 0, installWorker, dialog, 0, nullptr)) reopenDialog(dialog);
+}
+
+void cancelUnlessInstallingCommand(HWND dialog) {
+    if (workerStarted) return;
+    cancelCommand(dialog);
+}
+
+void guardCancelWhileInstalling() {
+    for (uint64_t i = 0; i < state.commandCount; ++i)
+        if (state.commands[i].id == IDCANCEL) state.commands[i].handler = cancelUnlessInstallingCommand;
+}
