@@ -1,0 +1,59 @@
+#include "payload/extract_entry.h"
+#include "app/installer_state.h"
+#include "app/messages.h"
+#include "app/win_text.h"
+#include "payload/entry_directory.h"
+#include "payload/payload_format.h"
+#include "payload/payload_image.h"
+
+// The installer cannot go on from a payload it cannot trust: tell the user, then end with exit code 1.
+[[noreturn]] static void reportCorruptedPayload(HWND owner) {
+    MessageBoxW(owner, wide(MSG_CORRUPTED), nullptr, MB_OK);
+    ExitProcess(1);
+}
+
+void extractEntry(HWND owner, Unit* destinationPath, const char* key) {
+    const PayloadRegions regions = {chunkStoreBegin, chunkStoreEnd, directoryBegin, directoryEnd};
+    const uint8_t* entry = findEntry(regions, key);
+    if (!entry) reportCorruptedPayload(owner);
+    const uint32_t size = readU32(entry + 4);
+
+    HANDLE heap = GetProcessHeap();
+    uint8_t* buffer = static_cast<uint8_t*>(HeapAlloc(heap, 0, size));
+    if (!buffer) {
+        state.installFailed = 1;
+        MessageBoxW(owner, wide(MSG_OUT_OF_MEMORY), nullptr, MB_OK);
+        return;
+    }
+    // Nothing touches the disk before the file is assembled and verified.
+    if (assembleEntry(regions, entry, buffer) != ASSEMBLY_VERIFIED) reportCorruptedPayload(owner);
+
+    // Each folder of the path, outermost first, by cutting the caller's string at each backslash for the
+    // call. Results are ignored: "C:" cannot be made, existing folders are fine, and a real failure shows
+    // up as the open below failing.
+    for (Unit* p = destinationPath; *p != 0; ++p) {
+        if (*p != u'\\') continue;
+        *p = 0;
+        CreateDirectoryW(wide(destinationPath), nullptr);
+        *p = u'\\';
+    }
+
+    HANDLE file = CreateFileW(wide(destinationPath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        MessageBoxW(owner, wide(MSG_FOLDER_INACCESSIBLE), nullptr, MB_OK);
+        state.installFailed = 1;
+        HeapFree(heap, 0, buffer);
+        return;
+    }
+    DWORD written = 0;
+    const BOOL wrote = WriteFile(file, buffer, size, &written, nullptr);
+    CloseHandle(file);
+    if (!wrote || written != size) {
+        // A partly written plug-in is worse than none: a host would try to load it.
+        DeleteFileW(wide(destinationPath));
+        MessageBoxW(owner, wide(MSG_FOLDER_INACCESSIBLE), nullptr, MB_OK);
+        state.installFailed = 1;
+    }
+    HeapFree(heap, 0, buffer);
+}
