@@ -1,0 +1,40 @@
+#include "tools/packer/directory_builder.h"
+
+#include "payload/payload_format.h"
+
+std::vector<ChunkRef> placePieces(const std::vector<Piece>& pieces, const uint8_t* file, ChunkStore& store) {
+    std::vector<ChunkRef> refs;
+    refs.reserve(pieces.size());
+    for (const Piece& piece : pieces) {
+        uint64_t offset = piece.literal() ? store.append(file + piece.begin, piece.length) : uint64_t(piece.storeOffset);
+        // A copy that ends at the store's end is continued by a literal run appended right after it.
+        if (!refs.empty() && uint64_t(refs.back().offset) + refs.back().count == offset) {
+            refs.back().count += uint32_t(piece.length);
+            continue;
+        }
+        refs.push_back({uint32_t(offset), uint32_t(piece.length)});
+    }
+    return refs;
+}
+
+std::vector<uint8_t> buildDirectory(const std::vector<PackedEntry>& entries) {
+    uint64_t total = 0;
+    for (const PackedEntry& entry : entries)
+        total += entry.key.size() + 1 + ENTRY_HEADER_BYTES + (entry.refs.size() + 1) * CHUNK_REF_BYTES;
+    std::vector<uint8_t> directory(total);
+    uint8_t* at = directory.data();
+    for (const PackedEntry& entry : entries) {
+        for (char c : entry.key) *at++ = uint8_t(c);
+        *at++ = 0;
+        writeU32(at, entry.hash);
+        writeU32(at + 4, uint32_t(entry.size));
+        at += ENTRY_HEADER_BYTES;
+        for (const ChunkRef& ref : entry.refs) {
+            writeU32(at, ref.offset);
+            writeU32(at + 4, ref.count);
+            at += CHUNK_REF_BYTES;
+        }
+        at += CHUNK_REF_BYTES;  // the terminator, already zero
+    }
+    return directory;
+}

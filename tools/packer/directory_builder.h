@@ -1,0 +1,30 @@
+// From pieces to the PayloadDirectory: literal runs go to the store, every piece becomes a ChunkRef, and
+// the entries are serialised as the reader walks them.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/packer/chunk_store.h"
+#include "tools/packer/matcher.h"
+
+struct ChunkRef {
+    uint32_t offset = 0;
+    uint32_t count = 0;
+};
+
+struct PackedEntry {
+    std::string key;
+    uint32_t hash = 0;
+    uint64_t size = 0;
+    std::vector<ChunkRef> refs;
+    uint64_t literalBytes = 0;
+};
+
+// Appends the literal pieces of file to the store in file order and returns the refs of all pieces, merging
+// a ref into the one before it where the two continue each other in the store. The caller has checked that
+// the store stays within 4 GiB.
+std::vector<ChunkRef> placePieces(const std::vector<Piece>& pieces, const uint8_t* file, ChunkStore& store);
+
+// Name and NUL, hash, size, ChunkRefs and the { 0, 0 } terminator of each entry, back to back.
+std::vector<uint8_t> buildDirectory(const std::vector<PackedEntry>& entries);

@@ -1,0 +1,57 @@
+// moravel-pack [--quiet] [--threads N] PAYLOAD_DIR OUT_DIR
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "tools/packer/pack_error.h"
+#include "tools/packer/pack_payload.h"
+
+namespace {
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: moravel-pack [--quiet] [--threads N] PAYLOAD_DIR OUT_DIR\n"
+                 "  PAYLOAD_DIR holds license.txt and bin/target_cl64, bin/target_cl32, bin/target_fl64,\n"
+                 "  bin/target_fl32, bin/target_st64; OUT_DIR receives license.bin, chunkstore.bin,\n"
+                 "  directory.bin and payload_image.S.\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool quiet = false;
+    unsigned threads = std::thread::hardware_concurrency();
+    if (threads == 0) threads = 1;
+    std::string paths[2];
+    int pathCount = 0;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--quiet") {
+            quiet = true;
+        } else if (arg == "--threads" && i + 1 < argc) {
+            threads = unsigned(std::strtoul(argv[++i], nullptr, 10));
+            if (threads == 0) return usage();
+        } else if (arg.starts_with("-") || pathCount == 2) {
+            return usage();
+        } else {
+            paths[pathCount++] = arg;
+        }
+    }
+    if (pathCount != 2) return usage();
+
+    Progress progress = Progress::forStderr(quiet);
+    PackOptions options;
+    options.threads = threads;
+    options.progress = &progress;
+    try {
+        PackSummary summary = packPayload(paths[0], paths[1], options);
+        if (!quiet) std::fputs(formatSummary(summary).c_str(), stdout);
+    } catch (const PackError& error) {
+        progress.finish();
+        std::fprintf(stderr, "moravel-pack: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}

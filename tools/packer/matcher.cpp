@@ -1,0 +1,202 @@
+#include "tools/packer/matcher.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace {
+
+constexpr uint64_t W = StoreIndex::WINDOW;
+constexpr uint64_t PREFETCH_DISTANCE = 16;  // index probes in flight while scanning unmatched bytes
+constexpr uint64_t PROGRESS_GRAIN = 8u << 20;
+
+inline uint64_t load64(const uint8_t* at) {
+    uint64_t value;
+    std::memcpy(&value, at, 8);
+    return value;
+}
+
+// Number of equal leading bytes of a and b, at most max.
+uint64_t forwardMatch(const uint8_t* a, const uint8_t* b, uint64_t max) {
+    uint64_t n = 0;
+    while (n + 32 <= max) {
+        uint64_t x0 = load64(a + n) ^ load64(b + n);
+        uint64_t x1 = load64(a + n + 8) ^ load64(b + n + 8);
+        uint64_t x2 = load64(a + n + 16) ^ load64(b + n + 16);
+        uint64_t x3 = load64(a + n + 24) ^ load64(b + n + 24);
+        if ((x0 | x1 | x2 | x3) != 0) {
+            if (x0 != 0) return n + uint64_t(std::countr_zero(x0)) / 8;
+            if (x1 != 0) return n + 8 + uint64_t(std::countr_zero(x1)) / 8;
+            if (x2 != 0) return n + 16 + uint64_t(std::countr_zero(x2)) / 8;
+            return n + 24 + uint64_t(std::countr_zero(x3)) / 8;
+        }
+        n += 32;
+    }
+    while (n + 8 <= max) {
+        uint64_t x = load64(a + n) ^ load64(b + n);
+        if (x != 0) return n + uint64_t(std::countr_zero(x)) / 8;
+        n += 8;
+    }
+    while (n < max && a[n] == b[n]) ++n;
+    return n;
+}
+
+// Number of equal bytes just before aEnd and bEnd, at most max.
+uint64_t backwardMatch(const uint8_t* aEnd, const uint8_t* bEnd, uint64_t max) {
+    uint64_t n = 0;
+    while (n < max && aEnd[-1 - int64_t(n)] == bEnd[-1 - int64_t(n)]) ++n;
+    return n;
+}
+
+struct Cutter {
+    const StoreIndex& index;
+    const uint8_t* store;
+    uint64_t storeLength;
+    const uint8_t* file;
+    uint64_t size;
+    MatchStats stats;
+
+    bool windowEqual(uint64_t at, uint64_t storeAt) const {
+        return load64(file + at) == load64(store + storeAt) && load64(file + at + 8) == load64(store + storeAt + 8);
+    }
+
+    // Length of the copy that starts with an equal window at (at, storeAt).
+    uint64_t extend(uint64_t at, uint64_t storeAt) const {
+        return W + forwardMatch(file + at + W, store + storeAt + W, std::min(size - at, storeLength - storeAt) - W);
+    }
+
+    // After a copy that ends at (at, storeAt) on a mismatch: the nearest place where the file goes on with the
+    // store, trying the fewest skipped file bytes (literal bytes) first, then the fewest skipped store bytes.
+    bool resync(uint64_t at, uint64_t storeAt, uint64_t& fileSkip, uint64_t& storeSkip) const {
+        for (uint64_t b = 0; b <= RESYNC_RANGE && at + b + W <= size; ++b) {
+            uint64_t x0 = load64(file + at + b), x1 = load64(file + at + b + 8);
+            for (uint64_t a = b == 0 ? 1 : 0; a <= RESYNC_RANGE && storeAt + a + W <= storeLength; ++a) {
+                if (load64(store + storeAt + a) == x0 && load64(store + storeAt + a + 8) == x1) {
+                    fileSkip = b;
+                    storeSkip = a;
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+    // Looks up every window from `from` on; on the first hit that the bytes confirm, extends the copy forward
+    // and backward (not before literalStart) and returns it.
+    bool scan(uint64_t from, uint64_t literalStart, Piece& found) {
+        if (size < W || from > size - W) return false;
+        const uint64_t last = size - W;
+        uint64_t ring[PREFETCH_DISTANCE];
+        for (uint64_t i = 0; i < PREFETCH_DISTANCE && from + i <= last; ++i) {
+            ring[i] = StoreIndex::windowHash(file + from + i);
+            __builtin_prefetch(index.slotFor(ring[i]));
+        }
+        for (uint64_t at = from; at <= last; ++at) {
+            uint64_t hash = ring[at % PREFETCH_DISTANCE];
+            if (at + PREFETCH_DISTANCE <= last) {
+                uint64_t ahead = StoreIndex::windowHash(file + at + PREFETCH_DISTANCE);
+                ring[at % PREFETCH_DISTANCE] = ahead;
+                __builtin_prefetch(index.slotFor(ahead));
+            }
+            ++stats.lookups;
+            int64_t candidate = index.find(hash);
+            if (candidate < 0 || uint64_t(candidate) + W > storeLength) continue;
+            uint64_t storeAt = uint64_t(candidate);
+            if (!windowEqual(at, storeAt)) continue;
+            uint64_t back = backwardMatch(file + at, store + storeAt, std::min(at - literalStart, storeAt));
+            found.begin = at - back;
+            found.storeOffset = int64_t(storeAt - back);
+            found.length = back + extend(at, storeAt);
+            return true;
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+std::vector<Piece> settlePieces(const std::vector<Piece>& raw) {
+    std::vector<Piece> out;
+    out.reserve(raw.size());
+    // A copy at out[i] whose neighbours are both known: fold it into its literal neighbours if it does not pay.
+    auto foldCopyAt = [&out](size_t i, bool hasRight) {
+        Piece& copy = out[i];
+        bool leftLiteral = i > 0 && out[i - 1].literal();
+        bool rightLiteral = hasRight && out[i + 1].literal();
+        uint64_t refsSaved = uint64_t(leftLiteral) + uint64_t(rightLiteral);
+        if (copy.length > 8 * refsSaved) return false;
+        copy.storeOffset = -1;
+        if (rightLiteral) {
+            copy.length += out[i + 1].length;
+            out.erase(out.begin() + int64_t(i) + 1);
+        }
+        if (leftLiteral) {
+            out[i - 1].length += copy.length;
+            out.erase(out.begin() + int64_t(i));
+        }
+        return true;
+    };
+    // Only the last two or three pieces ever change, so the erases above touch the end of the vector only.
+    auto settleBeforeTop = [&]() {
+        while (out.size() >= 2 && !out[out.size() - 2].literal() && foldCopyAt(out.size() - 2, true)) {
+        }
+    };
+    for (const Piece& piece : raw) {
+        if (piece.length == 0) continue;
+        if (!out.empty()) {
+            Piece& back = out.back();
+            if (back.literal() && piece.literal()) {
+                back.length += piece.length;
+                continue;
+            }
+            if (!back.literal() && !piece.literal() && back.storeOffset + int64_t(back.length) == piece.storeOffset) {
+                back.length += piece.length;
+                continue;
+            }
+        }
+        out.push_back(piece);
+        settleBeforeTop();
+    }
+    if (!out.empty() && !out.back().literal() && foldCopyAt(out.size() - 1, false)) settleBeforeTop();
+    return out;
+}
+
+std::vector<Piece> cutIntoPieces(const StoreIndex& index, const uint8_t* store, uint64_t storeLength,
+                                 const uint8_t* file, uint64_t size, MatchStats* stats,
+                                 const std::function<void(uint64_t)>& progress) {
+    Cutter cutter{index, store, storeLength, file, size, {}};
+    std::vector<Piece> raw;
+    uint64_t literalStart = 0;
+    uint64_t nextReport = PROGRESS_GRAIN;
+    Piece found;
+    while (literalStart < size && cutter.scan(literalStart, literalStart, found)) {
+        if (found.begin > literalStart) raw.push_back({literalStart, found.begin - literalStart, -1});
+        uint64_t at = found.begin;
+        uint64_t storeAt = uint64_t(found.storeOffset);
+        uint64_t length = found.length;
+        // Follow the copy through small edits for as long as the file keeps to the same stretch of store.
+        for (;;) {
+            raw.push_back({at, length, int64_t(storeAt)});
+            at += length;
+            storeAt += length;
+            if (progress && at >= nextReport) {
+                progress(at);
+                nextReport = at + PROGRESS_GRAIN;
+            }
+            uint64_t fileSkip, storeSkip;
+            if (at == size || !cutter.resync(at, storeAt, fileSkip, storeSkip)) break;
+            ++cutter.stats.resyncs;
+            if (fileSkip > 0) raw.push_back({at, fileSkip, -1});
+            at += fileSkip;
+            storeAt += storeSkip;
+            length = cutter.extend(at, storeAt);
+        }
+        literalStart = at;
+    }
+    if (literalStart < size) raw.push_back({literalStart, size - literalStart, -1});
+    if (stats != nullptr) {
+        stats->lookups += cutter.stats.lookups;
+        stats->resyncs += cutter.stats.resyncs;
+    }
+    return settlePieces(raw);
+}

@@ -1,0 +1,108 @@
+#include "tools/packer/pack_payload.h"
+
+#include <algorithm>
+#include <chrono>
+#include <span>
+#include <thread>
+#include <vector>
+
+#include "tools/packer/chunk_store.h"
+#include "tools/packer/directory_builder.h"
+#include "tools/packer/hash_chains.h"
+#include "tools/packer/image_writer.h"
+#include "tools/packer/matcher.h"
+#include "tools/packer/output_verifier.h"
+#include "tools/packer/pack_error.h"
+#include "tools/packer/store_index.h"
+
+namespace {
+
+std::string storeTooLarge(const MappedFile& file, uint64_t length, uint64_t limit) {
+    return file.path + ": the ChunkStore would grow to " + std::to_string(length) + " bytes, past the " +
+           std::to_string(limit) + " bytes that 32-bit offsets can name";
+}
+
+}  // namespace
+
+PackSummary packPayload(const std::string& payloadDir, const std::string& outDir, const PackOptions& options) {
+    const auto started = std::chrono::steady_clock::now();
+    Progress silent;
+    Progress& progress = options.progress != nullptr ? *options.progress : silent;
+    const uint64_t storeLimit = std::min<uint64_t>(options.limits.maxStoreSize, 0xFFFFFFFFull);
+
+    progress.stage("reading " + payloadDir);
+    std::unique_ptr<PayloadInputs> inputs = loadPayloadInputs(payloadDir, options.limits);
+    std::vector<std::span<const uint8_t>> files;
+    uint64_t laterBytes = 0;
+    for (const MappedFile& file : inputs->files) {
+        files.emplace_back(file.data, file.size);
+        if (&file != &inputs->files[0]) laterBytes += file.size;
+    }
+    const MappedFile& first = inputs->files[0];
+    if (first.size > storeLimit) throw PackError(storeTooLarge(first, first.size, storeLimit));
+
+    // The hashes need only the inputs, so they run beside the matcher.
+    std::vector<uint32_t> hashes;
+    std::thread hasher;
+    if (options.threads > 1) hasher = std::thread([&] { hashes = payloadHashes(files); });
+    struct JoinGuard {
+        std::thread& thread;
+        ~JoinGuard() {
+            if (thread.joinable()) thread.join();
+        }
+    } joinHasher{hasher};
+
+    progress.stage("indexing " + std::string(PAYLOAD_ENTRY_KEYS[0]));
+    ChunkStore store;
+    store.begin(first, laterBytes);
+    StoreIndex index;
+    index.reserve(first.size + laterBytes / 4, options.maxIndexEntries);
+    index.extend(store.bytes, store.length);
+
+    std::vector<PackedEntry> entries(PAYLOAD_ENTRY_COUNT);
+    for (int i = 0; i < PAYLOAD_ENTRY_COUNT; ++i) {
+        entries[i].key = PAYLOAD_ENTRY_KEYS[i];
+        entries[i].size = files[i].size();
+    }
+    if (first.size != 0) entries[0].refs.push_back({0, uint32_t(first.size)});
+    entries[0].literalBytes = first.size;
+
+    for (int i = 1; i < PAYLOAD_ENTRY_COUNT; ++i) {
+        const MappedFile& file = inputs->files[i];
+        progress.stage("matching " + std::string(PAYLOAD_ENTRY_KEYS[i]));
+        std::vector<Piece> pieces = cutIntoPieces(index, store.bytes, store.length, file.data, file.size, nullptr,
+                                                  [&](uint64_t done) { progress.update(done, file.size); });
+        uint64_t literal = 0;
+        for (const Piece& piece : pieces)
+            if (piece.literal()) literal += piece.length;
+        if (store.length + literal > storeLimit) throw PackError(storeTooLarge(file, store.length + literal, storeLimit));
+        entries[i].refs = placePieces(pieces, file.data, store);
+        entries[i].literalBytes = literal;
+        if (i + 1 < PAYLOAD_ENTRY_COUNT) index.extend(store.bytes, store.length);
+    }
+
+    progress.stage("hashing");
+    if (hasher.joinable())
+        hasher.join();
+    else
+        hashes = payloadHashes(files);
+    for (int i = 0; i < PAYLOAD_ENTRY_COUNT; ++i) entries[i].hash = hashes[i];
+    std::vector<uint8_t> directory = buildDirectory(entries);
+
+    progress.stage("verifying");
+    std::span<const uint8_t> storeBytes(store.bytes, store.length);
+    std::string fault = verifyOutput(files, hashes, storeBytes, directory, std::max(1u, options.threads));
+    if (!fault.empty()) throw PackError("internal error, nothing written: " + fault);
+
+    progress.stage("writing " + outDir);
+    writePayloadImage(outDir, inputs->license, storeBytes, directory);
+    progress.finish();
+
+    PackSummary summary;
+    for (const PackedEntry& entry : entries)
+        summary.entries.push_back({entry.key, entry.size, entry.refs.size(), entry.literalBytes});
+    summary.storeBytes = store.length;
+    summary.directoryBytes = directory.size();
+    summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return summary;
+}

@@ -1,0 +1,84 @@
+#include "tools/packer/payload_inputs.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "tools/packer/license_check.h"
+#include "tools/packer/pack_error.h"
+
+namespace {
+
+std::string systemError(const std::string& path, const char* what) {
+    return path + ": " + what + ": " + std::strerror(errno);
+}
+
+// Opens a regular file for reading and returns its descriptor and size.
+int openRegular(const std::string& path, uint64_t& size) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw PackError(systemError(path, errno == ENOENT ? "missing" : "cannot open"));
+    struct stat info;
+    if (::fstat(fd, &info) != 0) {
+        std::string message = systemError(path, "cannot read");
+        ::close(fd);
+        throw PackError(message);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        throw PackError(path + ": cannot read: not a regular file");
+    }
+    size = uint64_t(info.st_size);
+    return fd;
+}
+
+}  // namespace
+
+PayloadInputs::~PayloadInputs() {
+    for (MappedFile& file : files) {
+        if (file.size != 0 && file.data != nullptr) ::munmap(const_cast<uint8_t*>(file.data), file.size);
+        if (file.fd >= 0) ::close(file.fd);
+    }
+}
+
+std::unique_ptr<PayloadInputs> loadPayloadInputs(const std::string& payloadDir, const PackLimits& limits) {
+    auto inputs = std::make_unique<PayloadInputs>();
+    inputs->licensePath = payloadDir + "/license.txt";
+
+    uint64_t licenseSize = 0;
+    int licenseFd = openRegular(inputs->licensePath, licenseSize);
+    inputs->license.resize(licenseSize);
+    uint64_t done = 0;
+    while (done < licenseSize) {
+        ssize_t n = ::read(licenseFd, inputs->license.data() + done, licenseSize - done);
+        if (n <= 0) {
+            std::string message = n == 0 ? inputs->licensePath + ": cannot read: file shrank while reading"
+                                         : systemError(inputs->licensePath, "cannot read");
+            ::close(licenseFd);
+            throw PackError(message);
+        }
+        done += uint64_t(n);
+    }
+    ::close(licenseFd);
+    LicenseFault fault = checkLicenseText(inputs->license);
+    if (!fault.ok)
+        throw PackError(inputs->licensePath + ":" + std::to_string(fault.line) + ":" + std::to_string(fault.column) +
+                        ": " + fault.reason);
+
+    for (int i = 0; i < PAYLOAD_ENTRY_COUNT; ++i) {
+        MappedFile& file = inputs->files[i];
+        file.path = payloadDir + "/" + PAYLOAD_ENTRY_KEYS[i];
+        file.fd = openRegular(file.path, file.size);
+        if (file.size > limits.maxFileSize)
+            throw PackError(file.path + ": " + std::to_string(file.size) + " bytes is more than the " +
+                            std::to_string(limits.maxFileSize) + " bytes an entry can hold");
+        if (file.size == 0) continue;
+        // Populating up front costs one pass over the page tables instead of a fault every 64 KiB later.
+        void* address = ::mmap(nullptr, file.size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file.fd, 0);
+        if (address == MAP_FAILED) throw PackError(systemError(file.path, "cannot read"));
+        file.data = static_cast<const uint8_t*>(address);
+    }
+    return inputs;
+}
