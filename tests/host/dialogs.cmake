@@ -1,0 +1,4 @@
+moravel_host_test(dialog_template_test dialog_template_test.cpp)
+moravel_host_test(dialog_layout_test dialog_layout_test.cpp)
+moravel_host_test(dialog_command_table_test dialog_command_table_test.cpp)
+moravel_host_test(dialog_centring_test dialog_centring_test.cpp)

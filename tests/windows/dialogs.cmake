@@ -1,0 +1,2 @@
+moravel_windows_test(dialog_controls_test SOURCES dialog_controls_test.cpp OBJECTS state_code dialogs_code)
+moravel_windows_test(dialog_modal_test SOURCES dialog_modal_test.cpp OBJECTS state_code dialogs_code)
