@@ -24,7 +24,8 @@ extern const char testLicenseText[];
 
 constexpr uint32_t TEST_IMAGE_CAPACITY = 4096;
 constexpr int TEST_MAX_ENTRIES = 8;
-constexpr int TEST_MAX_PIECES = 8;
+constexpr uint32_t TEST_CONTENTS_CAPACITY = 8192;
+constexpr int TEST_MAX_PIECES = 16;
 constexpr int64_t TEST_FROM_PIECES = -1;
 
 // One piece of an entry: a literal run (appended to the store, named by a ChunkRef there) when literal is set,
@@ -48,7 +49,7 @@ struct TestImage {
     uint8_t bytes[TEST_IMAGE_CAPACITY];
     uint32_t licenseEnd, storeBegin, storeEnd, directoryBegin, directoryEnd;
     // What each entry's pieces assemble to (only for entries whose copies lie in the store).
-    uint8_t contents[TEST_IMAGE_CAPACITY];
+    uint8_t contents[TEST_CONTENTS_CAPACITY];
     uint32_t contentBegin[TEST_MAX_ENTRIES], contentSize[TEST_MAX_ENTRIES];
 };
 
