@@ -69,8 +69,7 @@ std::string payloadImageAssembly(const std::string& licensePath, const std::stri
     std::string text =
         "# The PayloadImage: license text, ChunkStore and PayloadDirectory, each on a 16-byte boundary\n"
         "# with zero fill between them. Made by moravel-pack.\n"
-        "\t.section .rdata,\"dr\"\n"
-        "\t.balign 16, 0\n";
+        "\t.section .rdata,\"dr\"\n";
     auto region = [&text](const char* begin, const char* end, const std::string& path) {
         text += "\t.balign 16, 0\n";
         text += std::string("\t.globl ") + begin + "\n" + begin + ":\n";
