@@ -29,3 +29,7 @@ add_test(NAME extract_read_only_test
   COMMAND sh -c "drop='setpriv --inh-caps=-dac_override --bounding-set=-dac_override'; [ \"$(id -u)\" = 0 ] || drop=''; until WINEPREFIX=\"$0\" $drop wineserver -p3 2>/dev/null; do sleep 0.3; done; $drop \"$@\"; rc=$?; WINEPREFIX=\"$0\" wineserver -w; exit $rc"
           ${CMAKE_BINARY_DIR}/wineprefix ${MORAVEL_WINE_RUN} $<TARGET_FILE:extract_writes_files_test> --read-only-enforced)
 set_tests_properties(extract_read_only_test PROPERTIES RUN_SERIAL ON FIXTURES_REQUIRED extract_prefix_ready TIMEOUT 300)
+
+moravel_windows_test(extract_payload_edges_test
+  SOURCES extract_payload_edges_test.cpp
+  OBJECTS state_code payload_code)

@@ -66,6 +66,12 @@ constexpr uint32_t testHash(const uint8_t* bytes, uint32_t length) {
     return uint32_t(h);
 }
 
+constexpr uint32_t testTextHash(const char* text) {
+    uint64_t h = 0xcbf29ce484222325ull;
+    for (uint32_t i = 0; text[i] != 0; ++i) h = (h ^ uint8_t(text[i])) * 0x100000001b3ull;
+    return uint32_t(h);
+}
+
 constexpr void testPut32(uint8_t* p, uint32_t value) {
     for (int i = 0; i < 4; ++i) p[i] = uint8_t(value >> (8 * i));
 }
