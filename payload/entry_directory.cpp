@@ -45,8 +45,9 @@ AssemblyResult assembleEntry(const PayloadRegions& regions, const uint8_t* entry
         const uint64_t count = readU32(ref + 4);
         if (offset == 0 && count == 0) break;
         if (total + count > size) return ASSEMBLY_OVERRUN;
+        if (count == 0) continue;  // names no bytes, wherever its offset points
         if (offset + count > storeLength) return ASSEMBLY_OUTSIDE_STORE;
-        if (count != 0) memcpy(buffer + total, regions.storeBegin + offset, count);
+        memcpy(buffer + total, regions.storeBegin + offset, count);
         total += count;
     }
     if (total != size) return ASSEMBLY_LENGTH_MISMATCH;
