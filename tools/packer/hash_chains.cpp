@@ -15,8 +15,11 @@ void stepChains(const uint8_t** at, uint32_t* hash, uint64_t count) {
     uint32_t h[N];
     const uint8_t* p[N];
     for (size_t c = 0; c < N; ++c) h[c] = hash[c], p[c] = at[c];
-    for (uint64_t i = 0; i < count; ++i)
+    // Fully unrolled across the chains so that every h[c] lives in a register.
+    for (uint64_t i = 0; i < count; ++i) {
+#pragma GCC unroll 8
         for (size_t c = 0; c < N; ++c) h[c] = (h[c] ^ p[c][i]) * PAYLOAD_HASH_PRIME;
+    }
     for (size_t c = 0; c < N; ++c) hash[c] = h[c], at[c] = p[c] + count;
 }
 

@@ -7,7 +7,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 #include "tools/packer/pack_error.h"
 
@@ -32,9 +31,8 @@ void makeFolders(const std::string& path) {
     }
 }
 
-void writeWhole(const std::string& path, std::span<const uint8_t> bytes) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) throw PackError(failure(path, "cannot create"));
+// Writes all of bytes to fd; false with errno set on failure.
+bool writeAll(int fd, std::span<const uint8_t> bytes) {
     uint64_t done = 0;
     while (done < bytes.size()) {
         // Linux writes at most about 2 GiB per call.
@@ -43,24 +41,25 @@ void writeWhole(const std::string& path, std::span<const uint8_t> bytes) {
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             if (n == 0) errno = ENOSPC;
-            std::string message = failure(path, "cannot write");
-            ::close(fd);
-            throw PackError(message);
+            return false;
         }
         done += uint64_t(n);
+    }
+    return true;
+}
+
+void writeWhole(const std::string& path, std::span<const uint8_t> bytes) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) throw PackError(failure(path, "cannot create"));
+    if (!writeAll(fd, bytes)) {
+        std::string message = failure(path, "cannot write");
+        ::close(fd);
+        throw PackError(message);
     }
     if (::close(fd) != 0) throw PackError(failure(path, "cannot write"));
 }
 
-// Removes the temporaries it was told about unless they were all renamed into place.
-struct Temporaries {
-    std::vector<std::string> paths;
-    bool kept = false;
-    ~Temporaries() {
-        if (!kept)
-            for (const std::string& path : paths) ::unlink(path.c_str());
-    }
-};
+const char* const NAMES[] = {"license.bin", "chunkstore.bin", "directory.bin", "payload_image.S"};
 
 }  // namespace
 
@@ -82,27 +81,39 @@ std::string payloadImageAssembly(const std::string& licensePath, const std::stri
     return text;
 }
 
-void writePayloadImage(const std::string& outDir, std::span<const uint8_t> license, std::span<const uint8_t> store,
-                       std::span<const uint8_t> directory) {
+ImageWriter::ImageWriter(const std::string& outDir) {
     makeFolders(outDir);
     char resolved[PATH_MAX];
     if (::realpath(outDir.c_str(), resolved) == nullptr) throw PackError(failure(outDir, "cannot resolve"));
-    const std::string dir = resolved;
-    const std::string names[] = {"license.bin", "chunkstore.bin", "directory.bin", "payload_image.S"};
-    Temporaries temporaries;
-    for (const std::string& name : names) temporaries.paths.push_back(dir + "/." + name + ".partial");
+    dir_ = resolved;
+    for (const char* name : NAMES) temporaries_.push_back(dir_ + "/." + name + ".partial");
+    storeFd_ = ::open(temporaries_[1].c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (storeFd_ < 0) throw PackError(failure(temporaries_[1], "cannot create"));
+}
 
-    std::string assembly = payloadImageAssembly(dir + "/" + names[0], dir + "/" + names[1], dir + "/" + names[2]);
-    writeWhole(temporaries.paths[0], license);
-    writeWhole(temporaries.paths[1], store);
-    writeWhole(temporaries.paths[2], directory);
-    writeWhole(temporaries.paths[3],
+ImageWriter::~ImageWriter() {
+    if (storeFd_ >= 0) ::close(storeFd_);
+    if (!committed_)
+        for (const std::string& path : temporaries_) ::unlink(path.c_str());
+}
+
+void ImageWriter::appendStore(std::span<const uint8_t> bytes) {
+    if (!writeAll(storeFd_, bytes)) throw PackError(failure(temporaries_[1], "cannot write"));
+}
+
+void ImageWriter::commit(std::span<const uint8_t> license, std::span<const uint8_t> directory) {
+    int fd = storeFd_;
+    storeFd_ = -1;
+    if (::close(fd) != 0) throw PackError(failure(temporaries_[1], "cannot write"));
+    std::string assembly = payloadImageAssembly(dir_ + "/" + NAMES[0], dir_ + "/" + NAMES[1], dir_ + "/" + NAMES[2]);
+    writeWhole(temporaries_[0], license);
+    writeWhole(temporaries_[2], directory);
+    writeWhole(temporaries_[3],
                std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(assembly.data()), assembly.size()));
     // The assembler file goes last: the build treats it as the step's output, so it must be the newest.
-    for (size_t i = 0; i < 4; ++i) {
-        std::string final = dir + "/" + names[i];
-        if (::rename(temporaries.paths[i].c_str(), final.c_str()) != 0)
-            throw PackError(failure(final, "cannot replace"));
+    for (size_t i = 0; i < temporaries_.size(); ++i) {
+        std::string final = dir_ + "/" + NAMES[i];
+        if (::rename(temporaries_[i].c_str(), final.c_str()) != 0) throw PackError(failure(final, "cannot replace"));
     }
-    temporaries.kept = true;
+    committed_ = true;
 }

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <exception>
+#include <functional>
+#include <utility>
 #include <span>
 #include <thread>
 #include <vector>
@@ -22,6 +25,30 @@ std::string storeTooLarge(const MappedFile& file, uint64_t length, uint64_t limi
            std::to_string(limit) + " bytes that 32-bit offsets can name";
 }
 
+// A thread whose failure is handed to the thread that waits for it. Joined on destruction, so that an
+// error elsewhere never leaves it running over freed inputs.
+struct BackgroundTask {
+    std::thread thread;
+    std::exception_ptr error;
+
+    void start(std::function<void()> work) {
+        thread = std::thread([this, work = std::move(work)] {
+            try {
+                work();
+            } catch (...) {
+                error = std::current_exception();
+            }
+        });
+    }
+    void finish() {
+        if (thread.joinable()) thread.join();
+        if (error) std::rethrow_exception(std::exchange(error, nullptr));
+    }
+    ~BackgroundTask() {
+        if (thread.joinable()) thread.join();
+    }
+};
+
 }  // namespace
 
 PackSummary packPayload(const std::string& payloadDir, const std::string& outDir, const PackOptions& options) {
@@ -41,16 +68,15 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
     const MappedFile& first = inputs->files[0];
     if (first.size > storeLimit) throw PackError(storeTooLarge(first, first.size, storeLimit));
 
-    // The hashes need only the inputs, so they run beside the matcher.
+    // Work that needs only the inputs runs beside the matcher: the hashes, and writing file 1, which is the
+    // head of the ChunkStore, to the temporary store file. Nothing becomes visible before commit().
+    ImageWriter writer(outDir);
     std::vector<uint32_t> hashes;
-    std::thread hasher;
-    if (options.threads > 1) hasher = std::thread([&] { hashes = payloadHashes(files); });
-    struct JoinGuard {
-        std::thread& thread;
-        ~JoinGuard() {
-            if (thread.joinable()) thread.join();
-        }
-    } joinHasher{hasher};
+    BackgroundTask hashing, storeHead;
+    if (options.threads > 1) {
+        hashing.start([&] { hashes = payloadHashes(files); });
+        storeHead.start([&] { writer.appendStore(files[0]); });
+    }
 
     progress.stage("indexing " + std::string(PAYLOAD_ENTRY_KEYS[0]));
     ChunkStore store;
@@ -82,8 +108,8 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
     }
 
     progress.stage("hashing");
-    if (hasher.joinable())
-        hasher.join();
+    if (options.threads > 1)
+        hashing.finish();
     else
         hashes = payloadHashes(files);
     for (int i = 0; i < PAYLOAD_ENTRY_COUNT; ++i) entries[i].hash = hashes[i];
@@ -95,7 +121,12 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
     if (!fault.empty()) throw PackError("internal error, nothing written: " + fault);
 
     progress.stage("writing " + outDir);
-    writePayloadImage(outDir, inputs->license, storeBytes, directory);
+    if (options.threads > 1)
+        storeHead.finish();
+    else
+        writer.appendStore(files[0]);
+    writer.appendStore(storeBytes.subspan(first.size));
+    writer.commit(inputs->license, directory);
     progress.finish();
 
     PackSummary summary;
