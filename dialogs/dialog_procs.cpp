@@ -32,7 +32,8 @@ INT_PTR CALLBACK selectionDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
         for (int i = 0; i < 4; ++i) {
             const int32_t bit = state.availableTargets & (1 << i);
             EnableWindow(GetDlgItem(hwnd, IDC_TARGET_CLAP64 + i), bit);
-            SendMessageW(GetDlgItem(hwnd, IDC_TARGET_CLAP64 + i), BM_SETCHECK, bit != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+            const WPARAM tick = bit != 0 ? BST_CHECKED : BST_UNCHECKED;
+            SendMessageW(GetDlgItem(hwnd, IDC_TARGET_CLAP64 + i), BM_SETCHECK, tick, 0);
         }
         state.selectedTargets = state.availableTargets;
         EnableWindow(GetDlgItem(hwnd, IDOK), state.availableTargets);
@@ -47,7 +48,8 @@ void centreOnWorkArea(HWND hwnd) {
     MONITORINFO info = {};
     info.cbSize = sizeof info;  // 40
     GetMonitorInfoW(monitor, &info);  // on failure rcWork stays zero and so does the arithmetic's input
-    const ScreenPoint corner = centredPosition({info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom},
+    const RECT& work = info.rcWork;
+    const ScreenPoint corner = centredPosition({work.left, work.top, work.right, work.bottom},
                                                {window.left, window.top, window.right, window.bottom});
     SetWindowPos(hwnd, nullptr, corner.x, corner.y, 0, 0, SWP_NOZORDER | SWP_NOSIZE);
 }

@@ -1,10 +1,29 @@
 // The template builder, byte for byte against the extended dialog template format.
 #include <gtest/gtest.h>
 #include <cstring>
+#include <string>
+#include <vector>
+#include "app/installer_state.h"
 #include "dialogs/template_builder.h"
-#include "tests/host/dialog_template_bytes.h"
 
 namespace {
+
+// Expected bytes spelled out field by field, little-endian.
+struct ExpectedBytes {
+    std::vector<uint8_t> bytes;
+    ExpectedBytes& u16(uint16_t v) { bytes.push_back(uint8_t(v)); bytes.push_back(uint8_t(v >> 8)); return *this; }
+    ExpectedBytes& u32(uint32_t v) { return u16(uint16_t(v)).u16(uint16_t(v >> 16)); }
+    ExpectedBytes& text(const std::u16string& s) {
+        for (char16_t c : s) u16(c);
+        return u16(0);
+    }
+};
+
+std::vector<uint8_t> writtenBytes(uint64_t from, uint64_t to) {
+    return std::vector<uint8_t>(state.templateBuffer + from, state.templateBuffer + to);
+}
+
+uint16_t itemCount() { return uint16_t(state.templateBuffer[16] | state.templateBuffer[17] << 8); }
 
 constexpr ControlRect HEADER_FILL_RECT = {0, 309, 0, 19};
 
