@@ -13,7 +13,7 @@ enum TextSource : uint8_t {
 };
 
 // One control in creation order, and the command registered under its id right after it (null: none).
-struct ControlSpec {
+struct LaidOutControl {
     const Unit* className;
     uint32_t exStyle;
     uint32_t style;
@@ -49,7 +49,7 @@ constexpr uint32_t ID_CANCEL = 2;   // IDCANCEL
     {u"STATIC", 0, HEADER_TITLE, IDC_HEADER_TITLE, {0, 309, 6, 15}, TEXT_FIXED, DIALOG_TITLE, 0, nullptr},     \
     {u"STATIC", 0, HEADER_LINE, 0, {-5, 314, 19, 20}, TEXT_FIXED, nullptr, 0, nullptr}
 
-constexpr ControlSpec licenseLayout[] = {
+constexpr LaidOutControl licenseLayout[] = {
     HEADER_CONTROLS,
     {u"STATIC", 0, GROUP_TEXT, 0, {13, 296, 28, 41}, TEXT_FIXED,
      u"To install Moravel, you need to agree to the end-user license agreement.", 0, nullptr},
@@ -58,7 +58,7 @@ constexpr ControlSpec licenseLayout[] = {
     {u"BUTTON", 0, DEFAULT_BUTTON, ID_OK, {198, 248, 172, 186}, TEXT_FIXED, u"&Agree", 0, agreeCommand},
 };
 
-constexpr ControlSpec selectionLayout[] = {
+constexpr LaidOutControl selectionLayout[] = {
     HEADER_CONTROLS,
     {u"STATIC", 0, PLAIN_TEXT, IDC_PROMPT, {13, 296, 28, 41}, TEXT_FIXED,
      u"Select the versions you want to install:", 0, nullptr},
@@ -82,10 +82,10 @@ constexpr ControlSpec selectionLayout[] = {
      u"Installation progress", 0, nullptr},
 };
 
-void buildFromLayout(const ControlSpec* controls, uint64_t count, const Unit* licenseText) {
+void buildFromLayout(const LaidOutControl* controls, uint64_t count, const Unit* licenseText) {
     beginDialog(DIALOG_TITLE, DIALOG_WIDTH, DIALOG_HEIGHT);
     for (uint64_t i = 0; i < count; ++i) {
-        const ControlSpec& control = controls[i];
+        const LaidOutControl& control = controls[i];
         const Unit* text = control.text;
         if (control.source == TEXT_LICENSE)
             text = licenseText;

@@ -1,8 +1,7 @@
 #include "dialogs/template_builder.h"
 #include "app/installer_state.h"
 
-// Every field is written byte by byte in little-endian order: records start at 4-byte offsets, but the title
-// and class strings leave later 16-bit fields on odd unit counts, and byte stores need no alignment at all.
+// Fields are written byte by byte, little-endian as the format wants: no alignment or aliasing to rely on.
 static void putByte(uint8_t value) {
     state.templateBuffer[state.templatePos++] = value;
 }
