@@ -1,0 +1,45 @@
+# End-to-end tests: a UI driver (an ordinary mingw console program) runs the unmodified MoravelSetup.exe under
+# Wine in this build's prefix, presses its buttons and checks what it wrote. The scenarios share the prefix's
+# user profile (HKCU, the roaming and Start-menu folders), so they hold one lock and run one at a time.
+if(NOT MORAVEL_INSTALLER_READY)
+  return()
+endif()
+
+# A second installer, the same sources over a payload with one ChunkStore byte changed.
+set(packed ${CMAKE_BINARY_DIR}/app/payload_image)
+set(corrupted ${CMAKE_CURRENT_BINARY_DIR}/corrupted_payload)
+add_custom_command(
+  OUTPUT ${corrupted}/payload_image.S
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${corrupted}
+  COMMAND ${CMAKE_COMMAND} -DPACKED=${packed} -DOUT=${corrupted} -P ${CMAKE_CURRENT_SOURCE_DIR}/corrupt_payload.cmake
+  DEPENDS ${packed}/payload_image.S ${CMAKE_CURRENT_SOURCE_DIR}/corrupt_payload.cmake
+  COMMENT "Corrupting a copy of the packed payload"
+  VERBATIM)
+add_library(corrupted_payload_image OBJECT ${corrupted}/payload_image.S)
+moravel_installer(MoravelSetupCorrupted corrupted_payload_image)
+
+set(e2e_scratch ${CMAKE_CURRENT_BINARY_DIR}/scratch)
+file(MAKE_DIRECTORY ${e2e_scratch})
+
+# moravel_e2e_test(<name> <source>): one ctest test of several scenarios.
+function(moravel_e2e_test name source)
+  add_executable(${name} ${source} ui_driver.cpp machine_state.cpp scenario.cpp)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  # Wine sees the Linux file system as drive Z:.
+  target_compile_definitions(${name} PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0A00
+    "MORAVEL_E2E_INSTALLER=L\"Z:$<TARGET_FILE:MoravelSetup>\""
+    "MORAVEL_E2E_CORRUPTED_INSTALLER=L\"Z:$<TARGET_FILE:MoravelSetupCorrupted>\""
+    "MORAVEL_E2E_PAYLOAD=L\"Z:${MORAVEL_PAYLOAD_DIR}\""
+    "MORAVEL_E2E_SCRATCH=L\"Z:${e2e_scratch}\"")
+  target_compile_options(${name} PRIVATE -Wall -Wextra -O1 -g)
+  target_link_options(${name} PRIVATE -static)
+  target_link_libraries(${name} PRIVATE ${MORAVEL_SYSTEM_LIBS} uuid)
+  add_dependencies(${name} MoravelSetup MoravelSetupCorrupted)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600 RESOURCE_LOCK moravel_wine_user_profile)
+endfunction()
+
+moravel_e2e_test(e2e_license e2e_license_test.cpp)
+moravel_e2e_test(e2e_install e2e_install_test.cpp)
+moravel_e2e_test(e2e_failures e2e_failure_test.cpp)
+moravel_e2e_test(e2e_uninstall e2e_uninstall_test.cpp)

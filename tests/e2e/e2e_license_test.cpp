@@ -1,0 +1,61 @@
+// The license dialog and leaving before anything is installed: every way out ends with 0 and writes nothing.
+#include "tests/e2e/scenario.h"
+#include "tests/windows/wintest.h"
+
+#define PATHS_KEY L"SOFTWARE\\Image-Line\\Shared\\Paths"
+#define MARKER_KEY L"SOFTWARE\\BrellinAudioPlugins"
+
+static void checkNothingWritten(const Machine& m) {
+    CHECK(!folderExists(m.common));
+    CHECK(!folderExists(m.common86));
+    CHECK(!fileExists(m.standalone));
+    CHECK(!fileExists(m.shortcut));
+    CHECK(!keyExists(MARKER_KEY));
+}
+
+TEST(leaving_the_license_dialog_by_cancel_close_box_or_escape) {
+    struct Way {
+        const char* name;
+        void (*leave)(HWND license);
+    };
+    const Way ways[] = {
+        {"cancel_button", [](HWND d) { click(d, IDCANCEL); }},
+        {"alt_c", [](HWND d) { pressMnemonic(d, L'c'); }},
+        {"close_box", [](HWND d) { pressCloseBox(d); }},
+        {"escape", [](HWND d) { pressEscape(d); }},
+    };
+    for (const Way& way : ways) {
+        printf("    way out: %s\n", way.name);
+        Machine m;
+        prepareMachine(&m, way.name);
+        ScenarioEnvironment env = scenarioEnvironment(&m);
+        Installer installer;
+        CHECK(startInstaller(&installer, installerPath(), env.overrides, SCENARIO_OVERRIDES));
+        HWND license = waitForDialog(&installer, L"&Agree");
+        CHECK(license != nullptr);
+        if (!license) { waitForExit(&installer, 0); continue; }
+        checkLicenseDialog(license, __FILE__, __LINE__);
+        way.leave(license);
+        CHECK_EQ(waitForExit(&installer), 0u);
+        // Discovery never ran: not even the key it creates.
+        CHECK(!keyExists(PATHS_KEY));
+        checkNothingWritten(m);
+    }
+}
+
+TEST(agree_then_cancel_leaves_only_the_key_discovery_opens) {
+    Machine m;
+    prepareMachine(&m, "agree_then_cancel");
+    ScenarioEnvironment env = scenarioEnvironment(&m);
+    Installer installer;
+    HWND selection = startAtSelection(&installer, installerPath(), &env);
+    CHECK(selection != nullptr);
+    // The license dialog is gone once the selection dialog shows.
+    HWND license = FindWindowW(L"#32770", INSTALLER_TITLE);
+    CHECK(license == selection);
+    if (selection) pressMnemonic(selection, L'c');
+    CHECK_EQ(waitForExit(&installer), 0u);
+    CHECK(keyExists(PATHS_KEY));
+    CHECK_EQ(valueCount(PATHS_KEY), 0);
+    checkNothingWritten(m);
+}

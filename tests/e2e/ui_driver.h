@@ -1,0 +1,67 @@
+// Drives the real MoravelSetup.exe as a user would: starts it with a chosen environment, finds its dialogs and
+// message boxes by title and class, reads and presses controls, and collects the exit code.
+//
+// Every press is posted, never sent: a handler may open a message box, and a sent message would wait for the
+// box that only this driver can answer.
+#pragma once
+#include <windows.h>
+
+constexpr DWORD UI_TIMEOUT_MS = 60000;
+#define INSTALLER_TITLE L"Moravel Synthesizer Installer"
+
+// One change to the child's environment: value null removes the variable.
+struct EnvOverride {
+    const wchar_t* name;
+    const wchar_t* value;
+};
+
+struct Installer {
+    PROCESS_INFORMATION process;
+};
+
+// Starts exe with this process's environment changed by overrides; false when it cannot start.
+bool startInstaller(Installer* installer, const wchar_t* exe, const EnvOverride* overrides, int overrideCount);
+
+// The installer's visible dialog whose IDOK button reads okText ("&Agree" or "&Install"), or null on timeout.
+HWND waitForDialog(Installer* installer, const wchar_t* okText);
+
+// A message box shown by the installer (class #32770 with the text control 0xFFFF, not the dialog itself).
+struct ShownBox {
+    HWND window;
+    HWND owner;
+    wchar_t text[512];
+    wchar_t caption[128];
+};
+// Waits for the next message box; false on timeout or when the process ended first.
+bool waitForMessageBox(Installer* installer, ShownBox* box, DWORD timeoutMs = UI_TIMEOUT_MS);
+// Presses the box's OK button.
+void answerMessageBox(const ShownBox* box);
+
+// The exit code once the process has ended, or STILL_ACTIVE (259) when it did not end in time (it is then
+// terminated so that no test leaves an installer behind).
+DWORD waitForExit(Installer* installer, DWORD timeoutMs = UI_TIMEOUT_MS);
+bool hasExited(Installer* installer, DWORD waitMs);
+
+void click(HWND dialog, int id);
+// Alt+letter, as the keyboard sends it to the control that has the focus.
+void pressMnemonic(HWND dialog, wchar_t letter);
+void pressEscape(HWND dialog);
+void pressCloseBox(HWND dialog);
+
+// What one control should be when checked: class, style word (WS_DISABLED aside), id, text, state.
+struct ExpectedControl {
+    const wchar_t* className;
+    DWORD style;
+    int id;
+    const wchar_t* text;  // null: not compared
+    bool enabled;
+    int checked;  // BST_CHECKED / BST_UNCHECKED for check boxes, -1 for other controls
+};
+// Checks the dialog's child windows, in creation order, against the table; reports each difference.
+void checkControls(HWND dialog, const ExpectedControl* expected, int count, const char* file, int line);
+#define CHECK_CONTROLS(dialog, table) checkControls(dialog, table, int(sizeof table / sizeof table[0]), __FILE__, __LINE__)
+
+// Polls until the control's enabled state is the one wanted; false on timeout.
+bool waitForEnabled(HWND dialog, int id, bool enabled, DWORD timeoutMs = UI_TIMEOUT_MS);
+// True when the dialog thread answers a message within the time.
+bool dialogAnswers(HWND dialog, DWORD timeoutMs);
