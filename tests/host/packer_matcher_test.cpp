@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/host/packer_test_files.h"
+#include "tools/packer/chunk_store.h"
 #include "tools/packer/matcher.h"
 #include "tools/packer/store_index.h"
 
@@ -62,24 +63,32 @@ struct Cut {
     uint64_t literal = 0;
 };
 
-Cut cut(const Bytes& store, const Bytes& file, uint64_t maxEntries = 1 << 20) {
+// Cuts file against a store holding storeBytes; literal runs are checked where the cutter appended them.
+Cut cut(const Bytes& storeBytes, const Bytes& file, uint64_t maxEntries = 1 << 20) {
+    MappedFile none;
+    ChunkStore store;
+    store.begin(none, storeBytes.size() + file.size());
+    store.append(storeBytes.data(), storeBytes.size());
     StoreIndex index;
-    index.reserve(store.size(), maxEntries);
-    index.extend(store.data(), store.size());
+    index.reserve(store.length, maxEntries);
+    index.extend(store.bytes, store.length);
     Cut result;
-    result.pieces = cutIntoPieces(index, store.data(), store.size(), file.data(), file.size(), nullptr, {});
-    uint64_t at = 0;
+    result.pieces = cutIntoPieces(index, store, file.data(), file.size(), nullptr, {});
+    uint64_t at = 0, literalAt = storeBytes.size();
     for (const Piece& p : result.pieces) {
         EXPECT_EQ(p.begin, at);
+        const uint8_t* from = store.bytes + (p.literal() ? literalAt : uint64_t(p.storeOffset));
+        EXPECT_TRUE(std::equal(file.begin() + p.begin, file.begin() + p.begin + p.length, from)) << show(result.pieces);
         if (p.literal()) {
             result.literal += p.length;
+            literalAt += p.length;
         } else {
-            EXPECT_TRUE(std::equal(file.begin() + p.begin, file.begin() + p.begin + p.length,
-                                   store.begin() + p.storeOffset));
+            EXPECT_LE(uint64_t(p.storeOffset) + p.length, literalAt) << "copy of bytes not yet in the store";
         }
         at += p.length;
     }
     EXPECT_EQ(at, file.size());
+    EXPECT_EQ(literalAt, store.length);
     return result;
 }
 
@@ -135,6 +144,18 @@ TEST(CutIntoPieces, SparseIndexStillFindsLongMatches) {
     }
     Cut result = cut(store, file, 100'000 / 256);
     EXPECT_EQ(result.literal, literal) << show(result.pieces);
+}
+
+TEST(CutIntoPieces, CopiesItsOwnEarlierLiteralRuns) {
+    std::mt19937_64 random(8);
+    const Bytes store = randomBytes(random, 3000);
+    Bytes novel = randomBytes(random, 700);
+    Bytes file = novel;
+    file.insert(file.end(), store.begin() + 100, store.begin() + 400);
+    file.insert(file.end(), novel.begin() + 50, novel.begin() + 650);  // repeats bytes first seen above
+    Cut result = cut(store, file);
+    EXPECT_EQ(result.literal, novel.size()) << show(result.pieces);
+    EXPECT_EQ(show(result.pieces), show(tile({{700}, {300, 100}, {600, 3050}})));
 }
 
 TEST(CutIntoPieces, NoMatchInUnrelatedOrTinyFiles) {

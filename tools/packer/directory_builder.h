@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "tools/packer/chunk_store.h"
 #include "tools/packer/matcher.h"
 
 struct ChunkRef {
@@ -21,10 +20,10 @@ struct PackedEntry {
     uint64_t literalBytes = 0;
 };
 
-// Appends the literal pieces of file to the store in file order and returns the refs of all pieces, merging
-// a ref into the one before it where the two continue each other in the store. The caller has checked that
-// the store stays within 4 GiB.
-std::vector<ChunkRef> placePieces(const std::vector<Piece>& pieces, const uint8_t* file, ChunkStore& store);
+// The refs of a file's pieces, whose literal runs stand in the store back to back from literalBase (as the
+// cutter put them), merging a ref into the one before it where the two continue each other in the store.
+// The caller has checked that the store stays within 4 GiB.
+std::vector<ChunkRef> placePieces(const std::vector<Piece>& pieces, uint64_t literalBase);
 
 // Name and NUL, hash, size, ChunkRefs and the { 0, 0 } terminator of each entry, back to back.
 std::vector<uint8_t> buildDirectory(const std::vector<PackedEntry>& entries);

@@ -49,20 +49,19 @@ uint64_t backwardMatch(const uint8_t* aEnd, const uint8_t* bEnd, uint64_t max) {
 }
 
 struct Cutter {
-    const StoreIndex& index;
-    const uint8_t* store;
-    uint64_t storeLength;
+    StoreIndex& index;
+    ChunkStore& store;
     const uint8_t* file;
     uint64_t size;
     MatchStats stats;
 
     bool windowEqual(uint64_t at, uint64_t storeAt) const {
-        return load64(file + at) == load64(store + storeAt) && load64(file + at + 8) == load64(store + storeAt + 8);
+        return load64(file + at) == load64(store.bytes + storeAt) && load64(file + at + 8) == load64(store.bytes + storeAt + 8);
     }
 
     // Length of the copy that starts with an equal window at (at, storeAt).
     uint64_t extend(uint64_t at, uint64_t storeAt) const {
-        return W + forwardMatch(file + at + W, store + storeAt + W, std::min(size - at, storeLength - storeAt) - W);
+        return W + forwardMatch(file + at + W, store.bytes + storeAt + W, std::min(size - at, store.length - storeAt) - W);
     }
 
     // After a copy that ends at (at, storeAt) on a mismatch: the nearest place where the file goes on with the
@@ -70,8 +69,8 @@ struct Cutter {
     bool resync(uint64_t at, uint64_t storeAt, uint64_t& fileSkip, uint64_t& storeSkip) const {
         for (uint64_t b = 0; b <= RESYNC_RANGE && at + b + W <= size; ++b) {
             uint64_t x0 = load64(file + at + b), x1 = load64(file + at + b + 8);
-            for (uint64_t a = b == 0 ? 1 : 0; a <= RESYNC_RANGE && storeAt + a + W <= storeLength; ++a) {
-                if (load64(store + storeAt + a) == x0 && load64(store + storeAt + a + 8) == x1) {
+            for (uint64_t a = b == 0 ? 1 : 0; a <= RESYNC_RANGE && storeAt + a + W <= store.length; ++a) {
+                if (load64(store.bytes + storeAt + a) == x0 && load64(store.bytes + storeAt + a + 8) == x1) {
                     fileSkip = b;
                     storeSkip = a;
                     return true;
@@ -100,10 +99,10 @@ struct Cutter {
             }
             ++stats.lookups;
             int64_t candidate = index.find(hash);
-            if (candidate < 0 || uint64_t(candidate) + W > storeLength) continue;
+            if (candidate < 0 || uint64_t(candidate) + W > store.length) continue;
             uint64_t storeAt = uint64_t(candidate);
             if (!windowEqual(at, storeAt)) continue;
-            uint64_t back = backwardMatch(file + at, store + storeAt, std::min(at - literalStart, storeAt));
+            uint64_t back = backwardMatch(file + at, store.bytes + storeAt, std::min(at - literalStart, storeAt));
             found.begin = at - back;
             found.storeOffset = int64_t(storeAt - back);
             found.length = back + extend(at, storeAt);
@@ -115,68 +114,90 @@ struct Cutter {
 
 }  // namespace
 
-std::vector<Piece> settlePieces(const std::vector<Piece>& raw) {
-    std::vector<Piece> out;
-    out.reserve(raw.size());
-    // A copy at out[i] whose neighbours are both known: fold it into its literal neighbours if it does not pay.
-    auto foldCopyAt = [&out](size_t i, bool hasRight) {
-        Piece& copy = out[i];
-        bool leftLiteral = i > 0 && out[i - 1].literal();
-        bool rightLiteral = hasRight && out[i + 1].literal();
-        uint64_t refsSaved = uint64_t(leftLiteral) + uint64_t(rightLiteral);
-        if (copy.length > 8 * refsSaved) return false;
-        copy.storeOffset = -1;
-        if (rightLiteral) {
-            copy.length += out[i + 1].length;
-            out.erase(out.begin() + int64_t(i) + 1);
-        }
-        if (leftLiteral) {
-            out[i - 1].length += copy.length;
-            out.erase(out.begin() + int64_t(i));
-        }
-        return true;
-    };
-    // Only the last two or three pieces ever change, so the erases above touch the end of the vector only.
-    auto settleBeforeTop = [&]() {
-        while (out.size() >= 2 && !out[out.size() - 2].literal() && foldCopyAt(out.size() - 2, true)) {
-        }
-    };
-    for (const Piece& piece : raw) {
-        if (piece.length == 0) continue;
-        if (!out.empty()) {
-            Piece& back = out.back();
-            if (back.literal() && piece.literal()) {
-                back.length += piece.length;
-                continue;
-            }
-            if (!back.literal() && !piece.literal() && back.storeOffset + int64_t(back.length) == piece.storeOffset) {
-                back.length += piece.length;
-                continue;
-            }
-        }
-        out.push_back(piece);
-        settleBeforeTop();
+// A copy at pieces[i] whose neighbours are both known: folds it into its literal neighbours if it does not pay.
+bool PieceSettler::foldCopyAt(size_t i, bool hasRight) {
+    Piece& copy = pieces[i];
+    bool leftLiteral = i > 0 && pieces[i - 1].literal();
+    bool rightLiteral = hasRight && pieces[i + 1].literal();
+    uint64_t refsSaved = uint64_t(leftLiteral) + uint64_t(rightLiteral);
+    if (copy.length > 8 * refsSaved) return false;
+    copy.storeOffset = -1;
+    if (rightLiteral) {
+        copy.length += pieces[i + 1].length;
+        pieces.erase(pieces.begin() + int64_t(i) + 1);
     }
-    if (!out.empty() && !out.back().literal() && foldCopyAt(out.size() - 1, false)) settleBeforeTop();
-    return out;
+    if (leftLiteral) {
+        pieces[i - 1].length += copy.length;
+        pieces.erase(pieces.begin() + int64_t(i));
+    }
+    return true;
 }
 
-std::vector<Piece> cutIntoPieces(const StoreIndex& index, const uint8_t* store, uint64_t storeLength,
-                                 const uint8_t* file, uint64_t size, MatchStats* stats,
-                                 const std::function<void(uint64_t)>& progress) {
-    Cutter cutter{index, store, storeLength, file, size, {}};
-    std::vector<Piece> raw;
+// Only the last two or three pieces ever change, so the erases touch the end of the vector only.
+void PieceSettler::settleBeforeTop() {
+    while (pieces.size() >= 2 && !pieces[pieces.size() - 2].literal() && foldCopyAt(pieces.size() - 2, true)) {
+    }
+}
+
+void PieceSettler::push(const Piece& piece) {
+    if (piece.length == 0) return;
+    if (!pieces.empty()) {
+        Piece& back = pieces.back();
+        if (back.literal() && piece.literal()) {
+            back.length += piece.length;
+            return;
+        }
+        if (!back.literal() && !piece.literal() && back.storeOffset + int64_t(back.length) == piece.storeOffset) {
+            back.length += piece.length;
+            return;
+        }
+    }
+    pieces.push_back(piece);
+    settleBeforeTop();
+}
+
+void PieceSettler::finish() {
+    if (!pieces.empty() && !pieces.back().literal() && foldCopyAt(pieces.size() - 1, false)) settleBeforeTop();
+}
+
+std::vector<Piece> settlePieces(const std::vector<Piece>& raw) {
+    PieceSettler settler;
+    for (const Piece& piece : raw) settler.push(piece);
+    settler.finish();
+    return std::move(settler.pieces);
+}
+
+std::vector<Piece> cutIntoPieces(StoreIndex& index, ChunkStore& store, const uint8_t* file, uint64_t size,
+                                 MatchStats* stats, const std::function<void(uint64_t)>& progress) {
+    Cutter cutter{index, store, file, size, {}};
+    PieceSettler settler;
+    // Settled literal runs go to the store at once, so that the rest of the file can copy them.
+    size_t placed = 0;  // pieces before this one are settled and their literal bytes are in the store
+    auto placeSettled = [&](bool all) {
+        bool grew = false;
+        for (; placed < settler.pieces.size() && (all || settler.settled(placed)); ++placed) {
+            const Piece& piece = settler.pieces[placed];
+            if (!piece.literal()) continue;
+            store.append(file + piece.begin, piece.length);
+            grew = true;
+        }
+        if (grew) index.extend(store.bytes, store.length);
+    };
+    auto push = [&](const Piece& piece) {
+        settler.push(piece);
+        placeSettled(false);
+    };
     uint64_t literalStart = 0;
     uint64_t nextReport = PROGRESS_GRAIN;
     Piece found;
     while (literalStart < size && cutter.scan(literalStart, literalStart, found)) {
-        if (found.begin > literalStart) raw.push_back({literalStart, found.begin - literalStart, -1});
+        if (found.begin > literalStart) push({literalStart, found.begin - literalStart, -1});
         uint64_t at = found.begin;
         uint64_t storeAt = uint64_t(found.storeOffset);
         uint64_t length = found.length;
         // Follow the copy through small edits for as long as the file keeps to the same stretch of store.
         for (;;) {
-            raw.push_back({at, length, int64_t(storeAt)});
+            push({at, length, int64_t(storeAt)});
             at += length;
             storeAt += length;
             if (progress && at >= nextReport) {
@@ -186,17 +207,19 @@ std::vector<Piece> cutIntoPieces(const StoreIndex& index, const uint8_t* store, 
             uint64_t fileSkip, storeSkip;
             if (at == size || !cutter.resync(at, storeAt, fileSkip, storeSkip)) break;
             ++cutter.stats.resyncs;
-            if (fileSkip > 0) raw.push_back({at, fileSkip, -1});
+            if (fileSkip > 0) push({at, fileSkip, -1});
             at += fileSkip;
             storeAt += storeSkip;
             length = cutter.extend(at, storeAt);
         }
         literalStart = at;
     }
-    if (literalStart < size) raw.push_back({literalStart, size - literalStart, -1});
+    if (literalStart < size) push({literalStart, size - literalStart, -1});
+    settler.finish();
+    placeSettled(true);
     if (stats != nullptr) {
         stats->lookups += cutter.stats.lookups;
         stats->resyncs += cutter.stats.resyncs;
     }
-    return settlePieces(raw);
+    return std::move(settler.pieces);
 }

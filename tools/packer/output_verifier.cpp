@@ -58,10 +58,10 @@ std::string verifyOutput(std::span<const std::span<const uint8_t>> inputs, std::
             total += count;
             if (total > size) return entryFault(i, "ChunkRefs add up to more than the size");
             if (uint64_t(offset) + count > store.size()) return entryFault(i, "a ChunkRef names bytes past the store");
-            if (uint64_t(offset) + count > literalBase) {
-                // A ref that reaches this entry's literal area must extend it exactly where it ended.
-                uint64_t from = offset > literalBase ? offset : literalBase;
-                if (from != literalEnd) return entryFault(i, "literal runs not in file order at the store's end");
+            if (i > 0 && uint64_t(offset) + count > literalEnd) {
+                // A ref that reaches past this entry's literal bytes so far adds the next ones: it must go on
+                // exactly where they end. Refs below that point are copies, of this entry's bytes too.
+                if (uint64_t(offset) > literalEnd) return entryFault(i, "literal runs not in file order at the store's end");
                 literalEnd = uint64_t(offset) + count;
             }
         }

@@ -96,15 +96,12 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
     for (int i = 1; i < PAYLOAD_ENTRY_COUNT; ++i) {
         const MappedFile& file = inputs->files[i];
         progress.stage("matching " + std::string(PAYLOAD_ENTRY_KEYS[i]));
-        std::vector<Piece> pieces = cutIntoPieces(index, store.bytes, store.length, file.data, file.size, nullptr,
+        const uint64_t literalBase = store.length;
+        std::vector<Piece> pieces = cutIntoPieces(index, store, file.data, file.size, nullptr,
                                                   [&](uint64_t done) { progress.update(done, file.size); });
-        uint64_t literal = 0;
-        for (const Piece& piece : pieces)
-            if (piece.literal()) literal += piece.length;
-        if (store.length + literal > storeLimit) throw PackError(storeTooLarge(file, store.length + literal, storeLimit));
-        entries[i].refs = placePieces(pieces, file.data, store);
-        entries[i].literalBytes = literal;
-        if (i + 1 < PAYLOAD_ENTRY_COUNT) index.extend(store.bytes, store.length);
+        if (store.length > storeLimit) throw PackError(storeTooLarge(file, store.length, storeLimit));
+        entries[i].refs = placePieces(pieces, literalBase);
+        entries[i].literalBytes = store.length - literalBase;
     }
 
     progress.stage("hashing");
