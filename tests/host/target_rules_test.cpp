@@ -123,19 +123,3 @@ TEST(LongestPaths, FitTheirBuffers) {
     buildTargetLabel(flLabel.data(), flFolder.data(), FL_STUDIO_FOLDER_SUFFIX);
     EXPECT_EQ(unitLength(flLabel.data()), 290u);
 }
-
-TEST(KnownFolders, AreUsableUpTo260Units) {
-    struct Case { size_t length; bool usable; };
-    const Case cases[] = {{0, true}, {3, true}, {259, true}, {260, true}, {261, false}, {400, false}};
-    for (const Case& c : cases) {
-        const std::u16string folder = folderOfLength(c.length);
-        EXPECT_EQ(knownFolderUsable(folder.c_str()), c.usable) << "length " << c.length;
-    }
-}
-
-TEST(Removal, CountsOnlyFilesThatStayed) {
-    struct Case { uint32_t lastError; bool leftFile; };
-    // ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION.
-    const Case cases[] = {{2, false}, {3, false}, {5, true}, {32, true}};
-    for (const Case& c : cases) EXPECT_EQ(deleteLeftFile(c.lastError), c.leftFile) << "error " << c.lastError;
-}
