@@ -9,6 +9,7 @@
 #include "targets/targets.h"
 
 void clapTarget(HWND owner, int uninstall, int is32Bit) {
+    // After an earlier failure installing does nothing, not even the message about the folders.
     if (!uninstall && state.installFailed) return;
     Unit path64[FOLDER_BUFFER_UNITS];
     Unit path32[FOLDER_BUFFER_UNITS];

@@ -15,6 +15,7 @@ static const KNOWNFOLDERID startMenuFolder = {
     0x625B53C3, 0xAB48, 0x4EC1, {0xBA, 0x1F, 0xA1, 0xEF, 0x41, 0x46, 0xFC, 0x19}};
 
 void standaloneTarget(HWND owner, int uninstall) {
+    // After an earlier failure nothing is installed: not even a shortcut to an application never written.
     if (!uninstall && state.installFailed) return;
     // The folder strings are never freed: the process ends soon after.
     PWSTR appData = nullptr;
