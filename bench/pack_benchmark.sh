@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Packs the full-scale demo payload (5 builds of ~307 MB): warm runs (inputs in the page cache), one cold run
+# (page cache dropped first; needs root), peak memory, and the packer's literal bytes against the
+# generator's novel bytes.
+#   bench/pack_benchmark.sh MORAVEL_DEMO_PAYLOAD MORAVEL_PACK WORK_DIR [WARM_RUNS]
+set -euo pipefail
+generator=$1 packer=$2 work=$3 runs=${4:-3}
+demo=$work/demo out=$work/out
+mkdir -p "$work"
+[ -x /usr/bin/time ] || { echo "pack_benchmark: needs /usr/bin/time (Debian package 'time')" >&2; exit 1; }
+
+if [ ! -f "$demo/license.txt" ]; then
+  "$generator" --scale 1.0 "$demo" > "$work/novel.txt"
+fi
+cat "$work/novel.txt"
+input_bytes=$(cat "$demo"/bin/* | wc -c)
+first_bytes=$(stat -c %s "$demo/bin/target_cl64")
+echo "inputs: $input_bytes bytes; machine load: $(cut -d' ' -f1-3 /proc/loadavg)"
+
+run() {  # label
+  /usr/bin/time -f "%e %M %U %S" -o "$work/time.txt" "$packer" --quiet "$demo" "$out"
+  read -r wall rss user sys < "$work/time.txt"
+  # File 1 is mapped twice (as input and as the head of the ChunkStore); both count in the resident size.
+  beside=$(( rss - (input_bytes + first_bytes) / 1024 ))
+  printf '%-6s wall %5.2f s  user %5.2f s  sys %5.2f s  peak RSS %7d KiB  beside the mapped inputs %6d KiB  %.2f GB/s\n' \
+    "$1" "$wall" "$user" "$sys" "$rss" "$beside" "$(echo "$input_bytes / $wall / 1000000000" | bc -l)"
+}
+
+cat "$demo"/bin/* > /dev/null  # into the page cache
+for i in $(seq "$runs"); do run warm; done
+if [ "$(id -u)" -eq 0 ]; then
+  sync; echo 3 > /proc/sys/vm/drop_caches
+  run cold
+else
+  echo "cold run skipped: dropping the page cache needs root"
+fi
+
+# Literal bytes per file beside the generator's novel bytes.
+"$packer" "$demo" "$out" 2>/dev/null | tee "$work/summary.txt" >/dev/null
+echo
+printf '%-18s %15s %15s %8s\n' file "novel bytes" "literal bytes" ratio
+for key in target_cl32 target_fl64 target_fl32 target_st64; do
+  novel=$(awk -v k="bin/$key" '$1 == k { print $3 }' "$work/novel.txt")
+  literal=$(awk -v k="bin/$key" '$1 == k { gsub(",", "", $4); print $4 }' "$work/summary.txt")
+  printf '%-18s %15s %15s %8.4f\n' "bin/$key" "$novel" "$literal" "$(echo "$literal / $novel" | bc -l)"
+done
+grep -E 'ChunkStore|packed' "$work/summary.txt"
