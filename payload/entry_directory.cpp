@@ -3,6 +3,7 @@
 #include "payload/payload_format.h"
 #include "payload/payload_hash.h"
 
+// No <string.h> in the installer: memcpy is app/compiler_support.cpp's there, the C library's on the host.
 extern "C" void* memcpy(void* destination, const void* source, size_t count);
 
 // Room left before end, in bytes; the walk compares against this instead of forming pointers past the end.

@@ -51,7 +51,7 @@ struct Image {
         for (const auto& e : entries) entryStarts.push_back(all.size()), all.insert(all.end(), e.begin(), e.end());
         directorySize = all.size();
         directory.reset(new uint8_t[directorySize]);
-        std::memcpy(directory.get(), all.data(), directorySize);
+        if (directorySize != 0) std::memcpy(directory.get(), all.data(), directorySize);
     }
     PayloadRegions regions(size_t directoryLength) const {
         return {store.get(), store.get() + storeSize, directory.get(), directory.get() + directoryLength};
@@ -93,18 +93,24 @@ TEST(FindEntry, AbsentKeysAreNotFoundAndTheWalkStaysInTheDirectory) {
     EXPECT_NE(findEntry(image.regions(), "bin/abc"), nullptr);
 }
 
-// Cut at every length, the directory still holds the entries that end before the cut and nothing after it,
-// although the bytes after the cut are there in memory: the walk is bounded by directoryEnd alone.
+// Cut at every length, the directory holds the entries that end before the cut and nothing after it. Each cut
+// is tried twice: inside the whole block, where the bytes after the cut are there to be misread, and as a block
+// of exactly the cut's length, where reading past it is an ASan report.
 TEST(FindEntry, IsBoundedByDirectoryEndAtEveryCut) {
-    Image image(STORE, {entryBytes("first", hashOf("01"), 2, {{0, 2}}),
-                        entryBytes("second", hashOf("234"), 3, {{2, 1}, {3, 2}}),
-                        entryBytes("third", hashOf(""), 0, {})});
-    const size_t thirdHeader = image.entryStarts[2] + 6;  // "third" and its NUL
-    for (size_t cut = 0; cut <= image.directorySize; ++cut) {
-        const bool thirdFits = cut >= thirdHeader + ENTRY_HEADER_BYTES;
-        EXPECT_EQ(findEntry(image.regions(cut), "third") != nullptr, thirdFits) << "cut " << cut;
-        EXPECT_EQ(findEntry(image.regions(cut), "absent"), nullptr) << "cut " << cut;
-        EXPECT_EQ(findEntry(image.regions(cut), "first") != nullptr, cut >= 6 + ENTRY_HEADER_BYTES) << "cut " << cut;
+    const std::vector<std::vector<uint8_t>> entries = {entryBytes("first", hashOf("01"), 2, {{0, 2}}),
+                                                       entryBytes("second", hashOf("234"), 3, {{2, 1}, {3, 2}}),
+                                                       entryBytes("third", hashOf(""), 0, {})};
+    Image whole(STORE, entries);
+    std::vector<uint8_t> all;
+    for (const auto& e : entries) all.insert(all.end(), e.begin(), e.end());
+    const size_t thirdHeader = whole.entryStarts[2] + 6;  // "third" and its NUL
+    for (size_t cut = 0; cut <= all.size(); ++cut) {
+        Image exact(STORE, {std::vector<uint8_t>(all.begin(), all.begin() + cut)});
+        for (const PayloadRegions& regions : {whole.regions(cut), exact.regions()}) {
+            EXPECT_EQ(findEntry(regions, "third") != nullptr, cut >= thirdHeader + ENTRY_HEADER_BYTES) << "cut " << cut;
+            EXPECT_EQ(findEntry(regions, "absent"), nullptr) << "cut " << cut;
+            EXPECT_EQ(findEntry(regions, "first") != nullptr, cut >= 6 + ENTRY_HEADER_BYTES) << "cut " << cut;
+        }
     }
 }
 
@@ -151,6 +157,18 @@ TEST(AssembleEntry, VerifiesOrReportsEachDamage) {
         if (c.expected == ASSEMBLY_VERIFIED) {
             EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer.get()), c.size), c.bytes) << c.what;
         }
+    }
+}
+
+// Changing any one store byte that the entry uses is found by the hash; a byte it does not use changes nothing.
+TEST(AssembleEntry, EveryChangedStoreByteThatTheEntryUsesIsFound) {
+    for (size_t changed = 0; changed < STORE.size(); ++changed) {
+        Image image(STORE, {entryBytes("e", hashOf("abc0123"), 7, {{10, 3}, {0, 4}})});
+        image.store[changed] ^= 0x01;
+        const bool used = changed < 4 || (changed >= 10 && changed < 13);
+        uint8_t buffer[7];
+        EXPECT_EQ(assembleEntry(image.regions(), findEntry(image.regions(), "e"), buffer),
+                  used ? ASSEMBLY_HASH_MISMATCH : ASSEMBLY_VERIFIED) << "store byte " << changed;
     }
 }
 

@@ -12,7 +12,7 @@
 
 #define STORE_TEXT "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
 
-static constexpr TestEntrySpec specs[] = {
+static constexpr TestEntryPlan plans[] = {
     {ENTRY_KEY_CLAP64, {{STORE_TEXT, 0, 0}}, 1},
     {"edge/empty", {}, 0},
     {"edge/zero-counts", {{nullptr, 5, 0}, {nullptr, 0, 10}, {nullptr, 30, 0}}, 3},
@@ -24,8 +24,8 @@ static constexpr TestEntrySpec specs[] = {
     // "456789b" and find its hash right.
     {"bad/outside-store", {{nullptr, 30, 7}}, 1, 7, testTextHash("456789b")},
 };
-static constexpr int SPEC_COUNT = sizeof specs / sizeof specs[0];
-static constexpr TestImage image = buildTestImage("L", specs, SPEC_COUNT);
+static constexpr int PLAN_COUNT = sizeof plans / sizeof plans[0];
+static constexpr TestImage image = buildTestImage("L", plans, PLAN_COUNT);
 static_assert(image.storeEnd - image.storeBegin == 36, "bad/outside-store names one byte past the store");
 static_assert(testContentIs(image, 2, "ABCDEFGHIJ"), "zero counts copy nothing");
 DEFINE_PAYLOAD_IMAGE_SYMBOLS(image)

@@ -17,7 +17,7 @@
     "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ the resource block that every build "     \
     "carries, copied here many times over, overlapping itself, so the entry is far larger than the store.."
 
-static constexpr TestEntrySpec specs[] = {
+static constexpr TestEntryPlan plans[] = {
     {ENTRY_KEY_CLAP64, {{STORE_TEXT, 0, 0}}, 1},
     // Copies may overlap and repeat; a zero count with a non-zero offset copies nothing and goes on.
     {"big/overlapping",
@@ -27,7 +27,7 @@ static constexpr TestEntrySpec specs[] = {
       {nullptr, 20, 170}},
      16},
 };
-static constexpr TestImage image = buildTestImage("", specs, 2);
+static constexpr TestImage image = buildTestImage("", plans, 2);
 static_assert(image.storeEnd - image.storeBegin == 200, "the copies above name the whole store");
 DEFINE_PAYLOAD_IMAGE_SYMBOLS(image)
 

@@ -8,7 +8,7 @@
 #define LICENSE_TEXT "Test license of the Moravel test payload.\r\nSecond line, odd length.\r\n"
 
 // Entry 1 whole at store offset 0, the others as copies out of it and literal runs, as the packer cuts them.
-static constexpr TestEntrySpec specs[PAYLOAD_ENTRY_COUNT] = {
+static constexpr TestEntryPlan plans[PAYLOAD_ENTRY_COUNT] = {
     {ENTRY_KEY_CLAP64, {{CLAP64_TEXT, 0, 0}}, 1},
     {ENTRY_KEY_CLAP32, {{nullptr, 0, 13}, {"x86", 0, 0}, {nullptr, 16, 57}, {"B\r\n", 0, 0}}, 4},
     {ENTRY_KEY_FL64, {{nullptr, 0, 8}, {"FL", 0, 0}, {nullptr, 12, 61}, {"C\r\n", 0, 0}}, 4},
@@ -18,7 +18,7 @@ static constexpr TestEntrySpec specs[PAYLOAD_ENTRY_COUNT] = {
     {ENTRY_KEY_STANDALONE, {{nullptr, 0, 8}, {"standalone", 0, 0}, {nullptr, 12, 61}, {"E\r\n", 0, 0}}, 4},
 };
 
-static constexpr TestImage image = buildTestImage(LICENSE_TEXT, specs, PAYLOAD_ENTRY_COUNT);
+static constexpr TestImage image = buildTestImage(LICENSE_TEXT, plans, PAYLOAD_ENTRY_COUNT);
 static_assert(testContentIs(image, 0, CLAP64_TEXT) && testContentIs(image, 1, CLAP32_TEXT) &&
               testContentIs(image, 2, FL64_TEXT) && testContentIs(image, 3, FL32_TEXT) &&
               testContentIs(image, 4, STANDALONE_TEXT),

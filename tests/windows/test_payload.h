@@ -36,7 +36,7 @@ struct TestPiece {
     uint32_t count;
 };
 
-struct TestEntrySpec {
+struct TestEntryPlan {
     const char* key;
     TestPiece pieces[TEST_MAX_PIECES];
     int pieceCount;
@@ -76,7 +76,7 @@ constexpr void testPut32(uint8_t* p, uint32_t value) {
     for (int i = 0; i < 4; ++i) p[i] = uint8_t(value >> (8 * i));
 }
 
-constexpr TestImage buildTestImage(const char* license, const TestEntrySpec* entries, int entryCount) {
+constexpr TestImage buildTestImage(const char* license, const TestEntryPlan* entries, int entryCount) {
     TestImage image{};
     uint32_t at = 0;
     for (uint32_t i = 0; license[i] != 0; ++i) image.bytes[at++] = uint8_t(license[i]);
@@ -92,7 +92,7 @@ constexpr TestImage buildTestImage(const char* license, const TestEntrySpec* ent
     uint32_t literalAt = image.storeBegin;
     uint32_t contentAt = 0;
     for (int e = 0; e < entryCount; ++e) {
-        const TestEntrySpec& entry = entries[e];
+        const TestEntryPlan& entry = entries[e];
         for (uint32_t i = 0; entry.key[i] != 0; ++i) image.bytes[at++] = uint8_t(entry.key[i]);
         image.bytes[at++] = 0;
         const uint32_t header = at;
