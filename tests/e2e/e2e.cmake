@@ -18,6 +18,11 @@ add_custom_command(
 add_library(corrupted_payload_image OBJECT ${corrupted}/payload_image.S)
 moravel_installer(MoravelSetupCorrupted corrupted_payload_image)
 
+# The DLL the search-path scenario plants beside a copy of the installer.
+add_library(planted_dll SHARED planted_dll.cpp)
+target_compile_definitions(planted_dll PRIVATE UNICODE _UNICODE)
+target_link_options(planted_dll PRIVATE -static)
+
 set(e2e_scratch ${CMAKE_CURRENT_BINARY_DIR}/scratch)
 file(MAKE_DIRECTORY ${e2e_scratch})
 
@@ -30,11 +35,12 @@ function(moravel_e2e_test name source)
     "MORAVEL_E2E_INSTALLER=L\"Z:$<TARGET_FILE:MoravelSetup>\""
     "MORAVEL_E2E_CORRUPTED_INSTALLER=L\"Z:$<TARGET_FILE:MoravelSetupCorrupted>\""
     "MORAVEL_E2E_PAYLOAD=L\"Z:${MORAVEL_PAYLOAD_DIR}\""
-    "MORAVEL_E2E_SCRATCH=L\"Z:${e2e_scratch}\"")
+    "MORAVEL_E2E_SCRATCH=L\"Z:${e2e_scratch}\""
+    "MORAVEL_E2E_PLANTED_DLL=L\"Z:$<TARGET_FILE:planted_dll>\"")
   target_compile_options(${name} PRIVATE -Wall -Wextra -O1 -g)
   target_link_options(${name} PRIVATE -static)
   target_link_libraries(${name} PRIVATE ${MORAVEL_SYSTEM_LIBS} uuid)
-  add_dependencies(${name} MoravelSetup MoravelSetupCorrupted)
+  add_dependencies(${name} MoravelSetup MoravelSetupCorrupted planted_dll)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT 600 RESOURCE_LOCK moravel_wine_user_profile)
 endfunction()
@@ -43,3 +49,6 @@ moravel_e2e_test(e2e_license e2e_license_test.cpp)
 moravel_e2e_test(e2e_install e2e_install_test.cpp)
 moravel_e2e_test(e2e_failures e2e_failure_test.cpp)
 moravel_e2e_test(e2e_uninstall e2e_uninstall_test.cpp)
+moravel_e2e_test(e2e_dll_search e2e_dll_search_test.cpp)
+# Native files first for the graphics driver's name, so that a planted copy would be taken if searched for.
+set_tests_properties(e2e_dll_search PROPERTIES ENVIRONMENT "WINEDLLOVERRIDES=null=n,b")

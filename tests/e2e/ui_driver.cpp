@@ -9,7 +9,8 @@ static bool nameMatches(const wchar_t* entry, const wchar_t* name) {
     return _wcsnicmp(entry, name, n) == 0 && entry[n] == L'=';
 }
 
-bool startInstaller(Installer* installer, const wchar_t* exe, const EnvOverride* overrides, int overrideCount) {
+bool startInstaller(Installer* installer, const wchar_t* exe, const EnvOverride* overrides, int overrideCount,
+                    const wchar_t* givenCommandLine) {
     static wchar_t block[65536];
     wchar_t* out = block;
     wchar_t* own = GetEnvironmentStringsW();
@@ -28,8 +29,9 @@ bool startInstaller(Installer* installer, const wchar_t* exe, const EnvOverride*
     *out = 0;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    wchar_t commandLine[MAX_PATH + 2];
-    swprintf(commandLine, MAX_PATH + 2, L"\"%ls\"", exe);
+    wchar_t commandLine[2 * MAX_PATH];
+    if (givenCommandLine) wcscpy(commandLine, givenCommandLine);
+    else swprintf(commandLine, 2 * MAX_PATH, L"\"%ls\"", exe);
     ZeroMemory(&installer->process, sizeof installer->process);
     return CreateProcessW(exe, commandLine, nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, block, nullptr,
                           &startup, &installer->process) != 0;

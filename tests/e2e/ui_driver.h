@@ -19,8 +19,10 @@ struct Installer {
     PROCESS_INFORMATION process;
 };
 
-// Starts exe with this process's environment changed by overrides; false when it cannot start.
-bool startInstaller(Installer* installer, const wchar_t* exe, const EnvOverride* overrides, int overrideCount);
+// Starts exe with this process's environment changed by overrides; false when it cannot start. The command
+// line is the quoted exe unless one is given.
+bool startInstaller(Installer* installer, const wchar_t* exe, const EnvOverride* overrides, int overrideCount,
+                    const wchar_t* commandLine = nullptr);
 
 // The installer's visible dialog whose IDOK button reads okText ("&Agree" or "&Install"), or null on timeout.
 HWND waitForDialog(Installer* installer, const wchar_t* okText);

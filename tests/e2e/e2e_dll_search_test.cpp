@@ -1,0 +1,80 @@
+// An installer started from a folder that also holds a planted DLL must not load it: start-up limits the DLL
+// search to System32 before anything is loaded by name. Under Wine the name loaded after start-up is the
+// graphics driver, null.dll (user32 loads it by name when the first window is made); the DLLs the common
+// controls pull in are loaded while the process starts, before any code of the installer runs. Wine prefers
+// its builtin DLLs to a file of the same name on the search path, so ctest runs this program with
+// WINEDLLOVERRIDES=null=n,b, which makes that one name load the way Windows loads a DLL that is not a known DLL.
+#define WINTEST_CUSTOM_MAIN
+#include "tests/e2e/scenario.h"
+#include <string.h>
+#include <wchar.h>
+#include "app/messages.h"
+#include "tests/windows/wintest.h"
+
+#define PLANTED_NAME L"null.dll"
+
+// Runs a copy of this program from the planted folder in probe mode: a program that does not limit its DLL
+// search and loads the name as the common controls would.
+static DWORD runProbe(const Machine& m, const wchar_t* folder) {
+    wchar_t self[PATH_UNITS], probe[PATH_UNITS], commandLine[PATH_UNITS];
+    GetModuleFileNameW(nullptr, self, PATH_UNITS);
+    swprintf(probe, PATH_UNITS, L"%ls\\probe.exe", folder);
+    CopyFileW(self, probe, FALSE);
+    swprintf(commandLine, PATH_UNITS, L"\"%ls\" --probe", probe);
+    ScenarioEnvironment env = scenarioEnvironment(&m);
+    Installer child;
+    if (!startInstaller(&child, probe, env.overrides, SCENARIO_OVERRIDES, commandLine)) return 99;
+    return waitForExit(&child);
+}
+
+static void copyInto(const wchar_t* source, const wchar_t* folder, const wchar_t* name, wchar_t* out) {
+    swprintf(out, PATH_UNITS, L"%ls\\%ls", folder, name);
+    CopyFileW(source, out, FALSE);
+}
+
+TEST(a_dll_planted_beside_the_installer_stays_unloaded) {
+    Machine m;
+    prepareMachine(&m, "planted_dll");
+    wchar_t folder[PATH_UNITS], exe[PATH_UNITS], dll[PATH_UNITS], mark[PATH_UNITS];
+    swprintf(folder, PATH_UNITS, L"%ls\\Downloads", m.scratch);
+    makeFolders(folder);
+    copyInto(installerPath(), folder, L"MoravelSetup.exe", exe);
+    wchar_t planted[PATH_UNITS];
+    swprintf(planted, PATH_UNITS, L"%ls", MORAVEL_E2E_PLANTED_DLL);
+    for (wchar_t* p = planted; *p; ++p)
+        if (*p == L'/') *p = L'\\';
+    copyInto(planted, folder, PLANTED_NAME, dll);
+    swprintf(mark, PATH_UNITS, L"%ls\\planted_dll_was_loaded", folder);
+
+    // The control: a program that does not limit its search takes the planted file over the system's.
+    CHECK_EQ(runProbe(m, folder), 0u);
+    CHECK(fileExists(mark));
+    DeleteFileW(mark);
+
+    ScenarioEnvironment env = scenarioEnvironment(&m);
+    Installer installer;
+    HWND selection = startAtSelection(&installer, exe, &env);
+    CHECK(selection != nullptr);
+    if (!selection) { waitForExit(&installer, 0); return; }
+    // The dialogs are up, so the graphics driver is loaded: from System32, as the missing mark shows.
+    CHECK(!fileExists(mark));
+    // Install the standalone application too, which brings in COM and the shell link.
+    for (int id : {1000, 1001}) click(selection, id);
+    for (int i = 0; i < 500 && SendMessageW(GetDlgItem(selection, 1001), BM_GETCHECK, 0, 0) != BST_UNCHECKED; ++i)
+        Sleep(10);
+    click(selection, IDOK);
+    ShownBox box;
+    CHECK(waitForMessageBox(&installer, &box));
+    CHECK_WSTR(box.text, MSG_INSTALL_SUCCEEDED);
+    answerMessageBox(&box);
+    CHECK_EQ(waitForExit(&installer), 0u);
+    CHECK(!fileExists(mark));
+}
+
+int main(int argc, char** argv) {
+    if (argc > 1 && strcmp(argv[1], "--probe") == 0) {
+        LoadLibraryW(PLANTED_NAME);
+        return 0;
+    }
+    return wintest::runAll();
+}
