@@ -73,7 +73,7 @@ Cut cut(const Bytes& storeBytes, const Bytes& file, uint64_t maxEntries = 1 << 2
     index.reserve(store.length, maxEntries);
     index.extend(store.bytes, store.length);
     Cut result;
-    result.pieces = cutIntoPieces(index, store, file.data(), file.size(), nullptr, {});
+    result.pieces = cutIntoPieces(index, store, file.data(), file.size(), {});
     uint64_t at = 0, literalAt = storeBytes.size();
     for (const Piece& p : result.pieces) {
         EXPECT_EQ(p.begin, at);

@@ -73,7 +73,6 @@ struct Cutter {
     ChunkStore& store;
     const uint8_t* file;
     uint64_t size;
-    MatchStats stats;
 
     bool windowEqual(uint64_t at, uint64_t storeAt) const {
         return load64(file + at) == load64(store.bytes + storeAt) && load64(file + at + 8) == load64(store.bytes + storeAt + 8);
@@ -117,7 +116,6 @@ struct Cutter {
                 ring[at % PREFETCH_DISTANCE] = ahead;
                 __builtin_prefetch(index.slotFor(ahead));
             }
-            ++stats.lookups;
             int64_t candidate = index.find(hash);
             if (candidate < 0 || uint64_t(candidate) + W > store.length) continue;
             uint64_t storeAt = uint64_t(candidate);
@@ -188,8 +186,8 @@ std::vector<Piece> settlePieces(const std::vector<Piece>& raw) {
 }
 
 std::vector<Piece> cutIntoPieces(StoreIndex& index, ChunkStore& store, const uint8_t* file, uint64_t size,
-                                 MatchStats* stats, const std::function<void(uint64_t)>& progress) {
-    Cutter cutter{index, store, file, size, {}};
+                                 const std::function<void(uint64_t)>& progress) {
+    Cutter cutter{index, store, file, size};
     PieceSettler settler;
     // Settled literal runs go to the store at once, so that the rest of the file can copy them.
     size_t placed = 0;  // pieces before this one are settled and their literal bytes are in the store
@@ -226,7 +224,6 @@ std::vector<Piece> cutIntoPieces(StoreIndex& index, ChunkStore& store, const uin
             }
             uint64_t fileSkip, storeSkip;
             if (at == size || !cutter.resync(at, storeAt, fileSkip, storeSkip)) break;
-            ++cutter.stats.resyncs;
             if (fileSkip > 0) push({at, fileSkip, -1});
             at += fileSkip;
             storeAt += storeSkip;
@@ -237,9 +234,5 @@ std::vector<Piece> cutIntoPieces(StoreIndex& index, ChunkStore& store, const uin
     if (literalStart < size) push({literalStart, size - literalStart, -1});
     settler.finish();
     placeSettled(true);
-    if (stats != nullptr) {
-        stats->lookups += cutter.stats.lookups;
-        stats->resyncs += cutter.stats.resyncs;
-    }
     return std::move(settler.pieces);
 }

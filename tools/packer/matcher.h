@@ -20,11 +20,6 @@ struct Piece {
     bool literal() const { return storeOffset < 0; }
 };
 
-struct MatchStats {
-    uint64_t lookups = 0;   // index probes made while scanning unmatched bytes
-    uint64_t resyncs = 0;   // mismatches inside a copy that were resumed without the index
-};
-
 // How far a copy may be resumed after a mismatch without the index: skips of up to this many bytes in the
 // file and in the store (substitutions, insertions and deletions of up to this size).
 constexpr uint64_t RESYNC_RANGE = 24;
@@ -34,7 +29,7 @@ constexpr uint64_t RESYNC_RANGE = 24;
 // them too. Returns the pieces; literal pieces keep storeOffset -1 and lie in the store back to back from
 // the store's length at the call. progress receives the file offset reached now and then; it may be empty.
 std::vector<Piece> cutIntoPieces(StoreIndex& index, ChunkStore& store, const uint8_t* file, uint64_t size,
-                                 MatchStats* stats, const std::function<void(uint64_t)>& progress);
+                                 const std::function<void(uint64_t)>& progress);
 
 // Applies the cost rules above to pieces that tile a file in order, one piece at a time: converts copies
 // that do not pay into literal bytes and merges neighbours.

@@ -97,7 +97,7 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
         const MappedFile& file = inputs->files[i];
         progress.stage("matching " + std::string(PAYLOAD_ENTRY_KEYS[i]));
         const uint64_t literalBase = store.length;
-        std::vector<Piece> pieces = cutIntoPieces(index, store, file.data, file.size, nullptr,
+        std::vector<Piece> pieces = cutIntoPieces(index, store, file.data, file.size,
                                                   [&](uint64_t done) { progress.update(done, file.size); });
         if (store.length > storeLimit) throw PackError(storeTooLarge(file, store.length, storeLimit));
         entries[i].refs = placePieces(pieces, literalBase);
