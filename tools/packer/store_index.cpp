@@ -1,5 +1,6 @@
 #include "tools/packer/store_index.h"
 
+#include <algorithm>
 #include <bit>
 #include <sys/mman.h>
 
@@ -12,7 +13,7 @@ StoreIndex::~StoreIndex() {
 void StoreIndex::reserve(uint64_t expectedLength, uint64_t maxEntries) {
     step = 1;
     while (expectedLength / step > maxEntries) step *= 2;
-    uint64_t entries = expectedLength / step + 1;
+    uint64_t entries = std::min(expectedLength / step + 1, maxEntries);
     slotCount = std::bit_ceil(entries);
     if (slotCount < 1024) slotCount = 1024;
     shift = unsigned(64 - std::countr_zero(slotCount));
