@@ -3,7 +3,7 @@
 # x86_64 build of a library is file 1, its i686 build file 2 (files 3 to 5 empty), and xdelta3 encodes the
 # i686 build against the x86_64 one with its default settings and at -9. Needs g++-mingw-w64-i686 (for the
 # i686 libraries) and xdelta3.
-#   bench/pack_xdelta_compare.sh MORAVEL_PACK WORK_DIR
+#   [PACK_FLAGS="--index-entries N"] bench/pack_xdelta_compare.sh MORAVEL_PACK WORK_DIR
 set -euo pipefail
 packer=$1 work=$2
 here=$(dirname "$(readlink -f "$0")")
@@ -21,7 +21,7 @@ for lib in libstdc++-6.dll libgfortran-5.dll adalib/libgnat-12.dll; do
   cp "$x64/$lib" "$payload/bin/target_cl64"
   cp "$x86/$lib" "$payload/bin/target_cl32"
   for key in target_fl64 target_fl32 target_st64; do : > "$payload/bin/$key"; done
-  "$packer" "$payload" "$work/out" 2>/dev/null > "$work/summary.txt"
+  "$packer" ${PACK_FLAGS:-} "$payload" "$work/out" 2>/dev/null > "$work/summary.txt"
   read -r literal refs < <(awk '$1 == "bin/target_cl32" { gsub(",", "", $3); gsub(",", "", $4); print $4, $3 }' "$work/summary.txt")
   size=$(stat -c %s "$x86/$lib")
   first=1

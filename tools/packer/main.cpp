@@ -1,4 +1,4 @@
-// moravel-pack [--quiet] [--threads N] PAYLOAD_DIR OUT_DIR
+// moravel-pack [--quiet] [--threads N] [--index-entries N] PAYLOAD_DIR OUT_DIR
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -11,10 +11,11 @@ namespace {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: moravel-pack [--quiet] [--threads N] PAYLOAD_DIR OUT_DIR\n"
+                 "usage: moravel-pack [--quiet] [--threads N] [--index-entries N] PAYLOAD_DIR OUT_DIR\n"
                  "  PAYLOAD_DIR holds license.txt and bin/target_cl64, bin/target_cl32, bin/target_fl64,\n"
                  "  bin/target_fl32, bin/target_st64; OUT_DIR receives license.bin, chunkstore.bin,\n"
-                 "  directory.bin and payload_image.S.\n");
+                 "  directory.bin and payload_image.S. --index-entries bounds the sampled windows of the\n"
+                 "  store index (default 4194304); more find more short copies and cost time and memory.\n");
     return 2;
 }
 
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
     bool quiet = false;
     unsigned threads = std::thread::hardware_concurrency();
     if (threads == 0) threads = 1;
+    uint64_t indexEntries = PackOptions{}.maxIndexEntries;
     std::string paths[2];
     int pathCount = 0;
     for (int i = 1; i < argc; ++i) {
@@ -33,6 +35,9 @@ int main(int argc, char** argv) {
         } else if (arg == "--threads" && i + 1 < argc) {
             threads = unsigned(std::strtoul(argv[++i], nullptr, 10));
             if (threads == 0) return usage();
+        } else if (arg == "--index-entries" && i + 1 < argc) {
+            indexEntries = std::strtoull(argv[++i], nullptr, 10);
+            if (indexEntries < 1024 || indexEntries > (1ull << 28)) return usage();
         } else if (arg.starts_with("-") || pathCount == 2) {
             return usage();
         } else {
@@ -44,6 +49,7 @@ int main(int argc, char** argv) {
     Progress progress = Progress::forStderr(quiet);
     PackOptions options;
     options.threads = threads;
+    options.maxIndexEntries = indexEntries;
     options.progress = &progress;
     try {
         PackSummary summary = packPayload(paths[0], paths[1], options);

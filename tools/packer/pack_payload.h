@@ -10,7 +10,7 @@
 struct PackOptions {
     PackLimits limits;
     unsigned threads = 2;
-    uint64_t maxIndexEntries = 1u << 24;  // sampled store windows; bounds the index at 128 MiB
+    uint64_t maxIndexEntries = 1u << 22;  // sampled store windows; bounds the index at 32 MiB
     Progress* progress = nullptr;        // may be null
 };
 
