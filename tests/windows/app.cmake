@@ -1,7 +1,4 @@
 # The Install command and the marker value, in-process under Wine against the real dialog and registry.
-if(NOT MORAVEL_INSTALLER_READY)
-  return()
-endif()
 moravel_windows_test(app_marker_value_test SOURCES app_marker_value_test.cpp
   OBJECTS state_code app_code payload_code dialogs_code targets_code payload_image)
 moravel_windows_test(app_install_command_test SOURCES app_install_command_test.cpp
