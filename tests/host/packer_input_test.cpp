@@ -144,4 +144,14 @@ TEST_F(PackerBadInput, SizeLimitsAreExactBounds) {
     EXPECT_NO_THROW(packPayload(in, out, options));
 }
 
+TEST_F(PackerBadInput, OutputFolderThatCannotBeMade) {
+    writeFile(scratch.path / "plain-file", asciiBytes("x"));
+    try {
+        packPayload(in, scratch.path / "plain-file/out", PackOptions{});
+        ADD_FAILURE() << "packing succeeded";
+    } catch (const PackError& error) {
+        EXPECT_NE(std::string(error.what()).find((scratch.path / "plain-file").string()), std::string::npos) << error.what();
+    }
+}
+
 }  // namespace
