@@ -33,8 +33,9 @@ wine_pid=$!
 for name in license selection installing; do
   for _ in $(seq 600); do [ -f "$work/requests/$name.request" ] && break; sleep 0.05; done
   [ -f "$work/requests/$name.request" ] || { echo "the driver did not reach $name" >&2; exit 1; }
-  # The dialog is centred on the 1024x768 desktop; keep a margin around it.
-  import -window root -crop 560x400+232+184 +repage "$out/$name.png"
+  # The whole desktop, then cut to the dialog: the plain desktop colour around it trims away.
+  import -window root "$work/desktop.png"
+  convert "$work/desktop.png" -trim +repage "$out/$name.png"
   touch "$work/requests/$name.done"
   echo "docs/screenshots/$name.png"
 done
