@@ -113,7 +113,8 @@ int main(int argc, char** argv) {
         PROCESS_MEMORY_COUNTERS_EX memory = {};
         memory.cb = sizeof memory;
         if (GetProcessMemoryInfo(run.process.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory))
-            if (memory.PrivateUsage > peakPrivate) peakPrivate = memory.PrivateUsage;
+            // Wine leaves PrivateUsage at 0; PagefileUsage is the same commit charge there.
+            if (memory.PagefileUsage > peakPrivate) peakPrivate = memory.PagefileUsage;
         while (next < 5 && sizeOf(files[next].destination) == files[next].size) files[next++].done = now() - pressed;
         HWND found = FindWindowW(L"#32770", nullptr);
         for (HWND w = found; w; w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
