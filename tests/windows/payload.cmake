@@ -20,7 +20,8 @@ set_tests_properties(extract_write_failure_test PROPERTIES FIXTURES_SETUP extrac
 add_test(NAME extract_short_write_test
   COMMAND sh -c "trap '' XFSZ; until WINEPREFIX=\"$0\" wineserver -p10 2>/dev/null; do sleep 0.3; done; ulimit -S -f 2; exec \"$@\""
           ${CMAKE_BINARY_DIR}/wineprefix ${MORAVEL_WINE_RUN} $<TARGET_FILE:extract_write_failure_test> --file-size-limited)
-set_tests_properties(extract_short_write_test PROPERTIES FIXTURES_REQUIRED extract_prefix_ready TIMEOUT 300)
+# Alone, like the read-only case below: it can only start its own server once no other test keeps one up.
+set_tests_properties(extract_short_write_test PROPERTIES RUN_SERIAL ON FIXTURES_REQUIRED extract_prefix_ready TIMEOUT 300)
 
 # The read-only case again, with a wineserver that obeys file modes: root without CAP_DAC_OVERRIDE. It runs
 # alone, starts that server once no other server of this prefix is up, and waits for it to end afterwards,
