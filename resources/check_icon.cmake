@@ -1,0 +1,11 @@
+cmake_policy(VERSION 3.25)
+# Draws the icon again and fails when it differs from the committed resources/moravel.ico.
+execute_process(COMMAND ${PYTHON} ${SCRIPT} ${OUT} RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "draw_icon.py failed")
+endif()
+file(SHA256 ${OUT} drawn)
+file(SHA256 ${COMMITTED} committed)
+if(NOT drawn STREQUAL committed)
+  message(FATAL_ERROR "resources/moravel.ico differs from what draw_icon.py draws: run it again")
+endif()
