@@ -14,25 +14,20 @@
 typedef BOOL(WINAPI* SetDefaultDllDirectoriesFunction)(DWORD flags);
 typedef BOOL(WINAPI* SetProcessDpiAwarenessContextFunction)(DPI_AWARENESS_CONTEXT context);
 
-// GetProcAddress gives a generic function pointer; going through void* keeps the cast explicit.
-template <typename Function>
-static Function lookUp(HMODULE module, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 extern "C" void installerEntry() {
     // First of all: users start the elevated installer from their Downloads folder, where a planted DLL must not
-    // be found by any later load. Looked up at run time since it is missing before Windows 8.
-    auto restrictDllSearch =
-        lookUp<SetDefaultDllDirectoriesFunction>(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+    // be found by any later load. Looked up at run time since it is missing before Windows 8; kernel32 is in
+    // every process, so asking for it loads nothing. (Casting through void* keeps GCC's function-cast check.)
+    auto restrictDllSearch = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
     if (restrictDllSearch) restrictDllSearch(LOAD_LIBRARY_SEARCH_SYSTEM32);
 
     // ICC_WIN95_CLASSES: the progress bar of the selection dialog needs its class registered.
     INITCOMMONCONTROLSEX controls = {sizeof(INITCOMMONCONTROLSEX), 0xFF};
     InitCommonControlsEx(&controls);
 
-    auto setDpiAwareness = lookUp<SetProcessDpiAwarenessContextFunction>(LoadLibraryW(L"user32.dll"),
-                                                                        "SetProcessDpiAwarenessContext");
+    auto setDpiAwareness = reinterpret_cast<SetProcessDpiAwarenessContextFunction>(
+        reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
     if (setDpiAwareness) setDpiAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
 
     uint64_t length = uint64_t(licenseTextEnd - licenseTextBegin);
