@@ -7,8 +7,11 @@ static LRESULT CALLBACK onCbt(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE && activeCapture) {
         HWND box = reinterpret_cast<HWND>(wParam);
         wchar_t className[32];
-        // Message boxes are dialogs of class #32770 with their text in the static control 0xFFFF.
-        if (GetClassNameW(box, className, 32) && lstrcmpW(className, L"#32770") == 0 && GetDlgItem(box, 0xFFFF)) {
+        // Message boxes are dialogs of class #32770 with their text in the static control 0xFFFF. The
+        // selection dialog is one too (its prompt has id 0xFFFF), but it carries the header title, 3000:
+        // it must be neither recorded nor answered with IDOK, which is its Install command.
+        if (GetClassNameW(box, className, 32) && lstrcmpW(className, L"#32770") == 0 && GetDlgItem(box, 0xFFFF) &&
+            !GetDlgItem(box, 3000)) {
             if (activeCapture->count < MAX_CAPTURED_BOXES) {
                 CapturedBox* b = &activeCapture->boxes[activeCapture->count];
                 GetDlgItemTextW(box, 0xFFFF, b->text, 512);
