@@ -10,13 +10,11 @@ if [ $# -gt 0 ]; then
   payload=$(realpath "$1")
 fi
 cmake --preset default -DMORAVEL_PAYLOAD_DIR="$payload" >/dev/null
-cmake --build --preset default 2>&1 | tee build/build.log
-# The packer runs only when the payload changed; keep its last summary for the builds that reuse it.
-summary=$(sed -n '/^entry  *size  *ChunkRefs/,/^packed in/p' build/build.log)
-[ -n "$summary" ] && printf '%s\n' "$summary" > build/packer-summary.txt
+cmake --build --preset default
 installer=$(pwd)/build/windows/app/MoravelSetup.exe
 echo
 echo "Payload packed into the installer (from ${payload:-the demo payload in build/demo-payload}):"
-cat build/packer-summary.txt 2>/dev/null || echo "(no packer summary recorded)"
+# The packer runs only when the payload changed; it leaves its summary beside the regions it wrote.
+cat build/windows/app/payload_image/summary.txt
 echo
 echo "Installer: $installer ($(stat -c %s "$installer") bytes)"

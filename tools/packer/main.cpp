@@ -1,6 +1,7 @@
 // moravel-pack [--quiet] [--threads N] [--index-entries N] PAYLOAD_DIR OUT_DIR
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -14,7 +15,8 @@ int usage() {
                  "usage: moravel-pack [--quiet] [--threads N] [--index-entries N] PAYLOAD_DIR OUT_DIR\n"
                  "  PAYLOAD_DIR holds license.txt and bin/target_cl64, bin/target_cl32, bin/target_fl64,\n"
                  "  bin/target_fl32, bin/target_st64; OUT_DIR receives license.bin, chunkstore.bin,\n"
-                 "  directory.bin and payload_image.S. --index-entries bounds the sampled windows of the\n"
+                 "  directory.bin and payload_image.S (and summary.txt, the table\n"
+                 "  printed at the end). --index-entries bounds the sampled windows of the\n"
                  "  store index (default 4194304); more find more short copies and cost time and memory.\n");
     return 2;
 }
@@ -53,7 +55,10 @@ int main(int argc, char** argv) {
     options.progress = &progress;
     try {
         PackSummary summary = packPayload(paths[0], paths[1], options);
-        if (!quiet) std::fputs(formatSummary(summary).c_str(), stdout);
+        const std::string table = formatSummary(summary);
+        if (!quiet) std::fputs(table.c_str(), stdout);
+        // Kept beside the regions for builds that reuse them without packing again. Not part of the image.
+        std::ofstream(paths[1] + "/summary.txt") << table;
     } catch (const PackError& error) {
         progress.finish();
         std::fprintf(stderr, "moravel-pack: %s\n", error.what());
