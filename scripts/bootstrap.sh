@@ -9,7 +9,8 @@ packages=(
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64     # the Windows build
   wine64 wine                                        # Windows programs and tests
   xdelta3                                            # the packer benchmark's yardstick
-  util-linux                                         # flock, for the Wine prefix lock
+  util-linux                                         # flock (Wine prefix lock), setpriv (read-only test)
+  python3                                            # the icon script, checked against the committed icon
 )
 [ "${MORAVEL_SCREENSHOTS:-0}" = 1 ] && packages+=(xvfb imagemagick x11-utils)
 
