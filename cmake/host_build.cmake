@@ -1,5 +1,6 @@
 # The host build: build tools, host tests, and the Windows build as an external project.
 include(ExternalProject)
+include(cmake/payload_format.cmake)
 find_package(GTest REQUIRED)
 
 set(MORAVEL_PAYLOAD_DIR "" CACHE PATH
@@ -32,12 +33,12 @@ if(MORAVEL_PAYLOAD_DIR)
 else()
   set(payload_dir ${CMAKE_BINARY_DIR}/demo-payload)
   add_custom_command(
-    OUTPUT ${payload_dir}/license.txt
+    OUTPUT ${payload_dir}/${MORAVEL_LICENSE_FILE}
     COMMAND moravel-demo-payload --scale ${MORAVEL_DEMO_SCALE} ${payload_dir}
     DEPENDS moravel-demo-payload
     COMMENT "Making the demo payload (scale ${MORAVEL_DEMO_SCALE})"
     VERBATIM)
-  add_custom_target(payload_input DEPENDS ${payload_dir}/license.txt)
+  add_custom_target(payload_input DEPENDS ${payload_dir}/${MORAVEL_LICENSE_FILE})
 endif()
 
 ExternalProject_Add(windows
