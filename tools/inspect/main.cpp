@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <string>
 #include <sys/mman.h>
@@ -76,7 +77,7 @@ bool isFolder(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-std::string describe(const PayloadImageView& image, uint64_t fileSize) {
+std::string describe(const PayloadImageView& image, const uint8_t* data, uint64_t fileSize) {
     char line[256];
     std::snprintf(line, sizeof line, "PayloadImage: %s bytes in section .payload at file offset 0x%llx; %s\n",
                   groupedDigits(image.sectionBytes).c_str(), static_cast<unsigned long long>(image.sectionFileOffset),
@@ -84,7 +85,15 @@ std::string describe(const PayloadImageView& image, uint64_t fileSize) {
                   : image.certificateOffset + image.certificateBytes <= fileSize
                       ? "signed (certificate table of its own after the sections)"
                       : "certificate table runs past the end of the file");
-    return line;
+    std::string text = line;
+    // What makes two builds of one commit identical or not: the stamp, and a checksum over the rest.
+    const time_t stamp = time_t(image.timeDateStamp);
+    char when[64] = "";
+    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S UTC", std::gmtime(&stamp));
+    const uint32_t sum = peChecksum({data, fileSize});
+    std::snprintf(line, sizeof line, "PE header: TimeDateStamp %u (%s), CheckSum 0x%08x (%s)\n", image.timeDateStamp,
+                  when, image.checkSum, sum == image.checkSum ? "matches the file" : "the file sums to another");
+    return text + line;
 }
 
 }  // namespace
@@ -124,7 +133,7 @@ int main(int argc, char** argv) {
 
     InspectResult result;
     if (command == "list") {
-        std::fputs(describe(image, exe.size).c_str(), stdout);
+        std::fputs(describe(image, exe.data, exe.size).c_str(), stdout);
         result = listPayload(image);
     } else if (command == "verify") {
         result = verifyPayload(image, args.size() == 3 ? args[2] : std::string(), threads);
