@@ -1,21 +1,46 @@
 #!/usr/bin/env bash
 # Builds the installer: ./build.sh [PAYLOAD_FOLDER]
-# Without a folder the installer is built from the built-in demo payload. The result is
-# build/windows/app/MoravelSetup.exe; the packer's summary of the payload inside it is printed at the end.
+# The release tree (build-release/) holds the packer and the installer and nothing else; without a folder the
+# installer is built from the built-in demo payload. The tests build a tree of their own (./test.sh, build/),
+# so what this script is given never changes what they test.
 set -euo pipefail
 cd "$(dirname "$0")"
+
+fail() { echo "build.sh: $*" >&2; exit 2; }
+
+# The payload folder's shape, checked before anything is configured or compiled, so that a wrong folder
+# leaves the previous installer as it was.
+check_payload_folder() {
+  local folder=$1
+  [ -e "$folder" ] || fail "$folder: no such folder"
+  [ -d "$folder" ] || fail "$folder: not a folder (a payload folder holds license.txt and bin/target_*)"
+  [ -r "$folder" ] && [ -x "$folder" ] || fail "$folder: folder cannot be read"
+  local file
+  for file in license.txt $(grep -o '"bin/target_[a-z0-9]*"' payload/payload_format.h | tr -d '"'); do
+    [ -e "$folder/$file" ] || fail "$folder: $file is missing"
+    [ -f "$folder/$file" ] || fail "$folder/$file: not a regular file"
+    [ -r "$folder/$file" ] || fail "$folder/$file: cannot be read"
+  done
+}
+
+case $# in
+  0) payload="" ;;
+  1) [ "$1" = --help ] || [ "$1" = -h ] && { sed -n 2,5p "$0" | cut -c3-; exit 0; }
+     [ -n "$1" ] || fail "the payload folder is an empty string"
+     check_payload_folder "$1"
+     payload=$(realpath "$1") ;;
+  *) fail "usage: ./build.sh [PAYLOAD_FOLDER]" ;;
+esac
+
 scripts/bootstrap.sh
-payload=""
-if [ $# -gt 0 ]; then
-  payload=$(realpath "$1")
-fi
-cmake --preset default -DMORAVEL_PAYLOAD_DIR="$payload" >/dev/null
-cmake --build --preset default
-installer=$(pwd)/build/windows/app/MoravelSetup.exe
+cmake --preset release -DMORAVEL_PAYLOAD_DIR="$payload" >/dev/null
+cmake --build --preset release
+tree=$(pwd)/build-release
+installer=$tree/windows/app/MoravelSetup.exe
 echo
-echo "Payload packed into the installer (from ${payload:-the demo payload in build/demo-payload}):"
+echo "Payload packed into the installer (from ${payload:-the demo payload in build-release/demo-payload}):"
 # The packer runs only when the payload changed; it leaves its summary beside the regions it wrote.
-cat build/windows/app/payload_image/summary.txt
+cat "$tree/windows/app/payload_image/summary.txt"
 echo
 echo "Installer: $installer ($(stat -c %s "$installer") bytes)"
 
@@ -24,13 +49,13 @@ echo "Installer: $installer ($(stat -c %s "$installer") bytes)"
 # MORAVEL_SIGN_TIMESTAMP_URL (see scripts/sign-installer.sh). The check reads the executable itself with
 # the installer's own reader, not the regions the packer wrote, and compares it with the payload folder.
 shipped=$installer
-signed=$(pwd)/build/windows/app/signed/MoravelSetup.exe
+signed=$tree/windows/app/signed/MoravelSetup.exe
 rm -f "$signed"  # never leave a signature over an older build
 if [ -n "${MORAVEL_SIGN_PKCS12:-}" ]; then
   scripts/sign-installer.sh "$installer" "$signed"
   shipped=$signed
   echo "Signed (Authenticode, SHA-256): $shipped ($(stat -c %s "$shipped") bytes)"
 fi
-folder=${payload:-$(pwd)/build/demo-payload}
+folder=${payload:-$tree/demo-payload}
 echo "Verifying $shipped against $folder (moravel-inspect verify):"
-build/tools/inspect/moravel-inspect verify "$shipped" "$folder" | tail -n 1
+"$tree/tools/inspect/moravel-inspect" verify "$shipped" "$folder" | tail -n 1

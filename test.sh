@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test (host tests, and the Windows tests under Wine).
+# Builds the test tree (build/) and runs every test: host tests, and the Windows tests under Wine. The test
+# tree always packs the demo payload, whatever ./build.sh was last given.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/bootstrap.sh

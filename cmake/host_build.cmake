@@ -1,11 +1,23 @@
 # The host build: build tools, host tests, and the Windows build as an external project.
+# Two kinds of tree come from it (CMakePresets.json):
+#  - the test tree (build/): everything, always over the demo payload, so the tests never depend on what the
+#    last release build was given;
+#  - a release tree (MORAVEL_RELEASE_BUILD, build-release/): the packer and the installer over the named payload
+#    folder (or the demo payload), and nothing else.
 include(ExternalProject)
 include(cmake/payload_format.cmake)
-find_package(GTest REQUIRED)
 
+option(MORAVEL_RELEASE_BUILD "Build only the packer and the installer (no tests, no benchmarks)" OFF)
 set(MORAVEL_PAYLOAD_DIR "" CACHE PATH
-    "Payload folder to pack (license.txt and bin/target_*); empty builds the installer from the demo payload")
+    "Release tree only: payload folder to pack (license.txt and bin/target_*); empty packs the demo payload")
 set(MORAVEL_DEMO_SCALE "0.02" CACHE STRING "Scale of the built-in demo payload (1.0 gives builds of ~307 MB)")
+if(NOT MORAVEL_RELEASE_BUILD)
+  if(MORAVEL_PAYLOAD_DIR)
+    message(STATUS "The test tree always packs the demo payload; ignoring MORAVEL_PAYLOAD_DIR=${MORAVEL_PAYLOAD_DIR}")
+    set(MORAVEL_PAYLOAD_DIR "" CACHE PATH "" FORCE)
+  endif()
+  find_package(GTest REQUIRED)
+endif()
 
 # Host tests run the pure code with AddressSanitizer and UBSan; any report fails the test.
 add_library(sanitized INTERFACE)
@@ -23,8 +35,10 @@ add_subdirectory(payload)
 add_subdirectory(dialogs)
 add_subdirectory(targets)
 add_subdirectory(tools)
-add_subdirectory(tests/host)
-add_subdirectory(bench)
+if(NOT MORAVEL_RELEASE_BUILD)
+  add_subdirectory(tests/host)
+  add_subdirectory(bench)
+endif()
 
 # The payload the installer is built from: the named folder, or the demo payload made here.
 if(MORAVEL_PAYLOAD_DIR)
@@ -48,13 +62,18 @@ ExternalProject_Add(windows
     -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake
     -DCMAKE_BUILD_TYPE=Release
     -DMORAVEL_PACKER=$<TARGET_FILE:moravel-pack>
+    -DMORAVEL_INSPECT=$<TARGET_FILE:moravel-inspect>
     -DMORAVEL_PAYLOAD_DIR=${payload_dir}
     -DMORAVEL_HOST_BINARY_DIR=${CMAKE_BINARY_DIR}
+    -DMORAVEL_RELEASE_BUILD=${MORAVEL_RELEASE_BUILD}
   BUILD_ALWAYS ON
   USES_TERMINAL_BUILD ON
   INSTALL_COMMAND ""
-  DEPENDS moravel-pack payload_input)
+  DEPENDS moravel-pack moravel-inspect payload_input)
 
 # One ctest run covers both trees: the host tree's test file pulls in the Windows tree's.
+if(MORAVEL_RELEASE_BUILD)
+  return()
+endif()
 file(WRITE ${CMAKE_BINARY_DIR}/windows_tests.cmake "subdirs(\"${CMAKE_BINARY_DIR}/windows\")\n")
 set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${CMAKE_BINARY_DIR}/windows_tests.cmake)

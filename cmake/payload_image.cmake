@@ -1,5 +1,7 @@
 # moravel_payload_image(<target> <payload folder>): packs the folder with the packer and makes an OBJECT
-# library that defines the PayloadImage's addresses.
+# library that defines the PayloadImage's addresses. <target>_packed is the packing step as a target of its
+# own: a custom command in another directory that reads the packed files must depend on it, since Makefile
+# generators do not order file dependencies across directories.
 include(${CMAKE_CURRENT_LIST_DIR}/payload_format.cmake)
 
 # moravel_payload_files(<variable> <payload folder>): the license and the five files of a payload folder.
@@ -13,7 +15,11 @@ endfunction()
 
 function(moravel_payload_image target folder)
   set(out ${CMAKE_CURRENT_BINARY_DIR}/${target})
+  # Names the folder packed, rewritten only when it changes: a new folder must repack even when its files
+  # are older than the last packed output.
+  file(CONFIGURE OUTPUT ${out}.folder CONTENT "${folder}\n")
   moravel_payload_files(inputs ${folder})
+  list(APPEND inputs ${out}.folder)
   add_custom_command(
     OUTPUT ${out}/${MORAVEL_ASSEMBLY_FILE}
     COMMAND ${MORAVEL_PACKER} ${folder} ${out}
@@ -21,5 +27,8 @@ function(moravel_payload_image target folder)
     COMMENT "Packing ${folder}"
     USES_TERMINAL
     VERBATIM)
+  add_custom_target(${target}_packed DEPENDS ${out}/${MORAVEL_ASSEMBLY_FILE})
   add_library(${target} OBJECT ${out}/${MORAVEL_ASSEMBLY_FILE})
+  # Through the target, so that only one rule runs the packer for this output.
+  add_dependencies(${target} ${target}_packed)
 endfunction()

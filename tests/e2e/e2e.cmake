@@ -13,6 +13,8 @@ add_custom_command(
   COMMENT "Corrupting a copy of the packed payload"
   VERBATIM)
 add_library(corrupted_payload_image OBJECT ${corrupted}/payload_image.S)
+# The packed files come from app/'s custom command: order it at target level (see moravel_payload_image).
+add_dependencies(corrupted_payload_image payload_image_packed)
 moravel_installer(MoravelSetupCorrupted corrupted_payload_image)
 
 # The DLL the search-path scenario plants beside a copy of the installer.

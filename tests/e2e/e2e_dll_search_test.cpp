@@ -48,7 +48,7 @@ TEST(a_dll_planted_beside_the_installer_stays_unloaded) {
 
     // The control: a program that does not limit its search takes the planted file over the system's.
     CHECK_EQ(runProbe(m, folder), 0u);
-    CHECK(fileExists(mark));
+    CHECK_MSG(fileExists(mark), "%ls: %s, want a file", mark, describePath(mark));
     DeleteFileW(mark);
 
     ScenarioEnvironment env = scenarioEnvironment(&m);
@@ -57,18 +57,17 @@ TEST(a_dll_planted_beside_the_installer_stays_unloaded) {
     CHECK(selection != nullptr);
     if (!selection) { waitForExit(&installer, 0); return; }
     // The dialogs are up, so the graphics driver is loaded: from System32, as the missing mark shows.
-    CHECK(!fileExists(mark));
+    CHECK_ABSENT(mark);
     // Install the standalone application too, which brings in COM and the shell link.
     for (int id : {1000, 1001}) click(selection, id);
-    for (int i = 0; i < 500 && SendMessageW(GetDlgItem(selection, 1001), BM_GETCHECK, 0, 0) != BST_UNCHECKED; ++i)
-        Sleep(10);
+    WAIT_FOR_STATES(selection, {1000, true, BST_UNCHECKED}, {1001, true, BST_UNCHECKED});
     click(selection, IDOK);
     ShownBox box;
-    CHECK(waitForMessageBox(&installer, &box));
+    EXPECT_MESSAGE_BOX(&installer, &box);
     CHECK_WSTR(box.text, MSG_INSTALL_SUCCEEDED);
     answerMessageBox(&box);
     CHECK_EQ(waitForExit(&installer), 0u);
-    CHECK(!fileExists(mark));
+    CHECK_ABSENT(mark);
 }
 
 int main(int argc, char** argv) {

@@ -21,7 +21,7 @@ TEST(destination_held_open_stops_the_installation) {
     if (!selection) { CloseHandle(held); return; }
     click(selection, IDOK);
     ShownBox box;
-    CHECK(waitForMessageBox(&installer, &box));
+    EXPECT_MESSAGE_BOX(&installer, &box);
     CHECK_WSTR(box.text, MSG_FOLDER_INACCESSIBLE);
     CHECK_WSTR(box.caption, L"Error");
     CHECK(box.owner == selection);
@@ -32,12 +32,12 @@ TEST(destination_held_open_stops_the_installation) {
     CHECK_EQ(waitForExit(&installer), 0u);
     CloseHandle(held);
 
-    CHECK(matchesPayload(m.clap64, "bin/target_cl64"));
+    CHECK_PAYLOAD(m.clap64, "bin/target_cl64");
     CHECK(holdsBytes(m.clap32, "in use"));
-    CHECK(!fileExists(m.fl64));
-    CHECK(!fileExists(m.fl32));
-    CHECK(!fileExists(m.standalone));
-    CHECK(!fileExists(m.shortcut));
+    CHECK_ABSENT(m.fl64);
+    CHECK_ABSENT(m.fl32);
+    CHECK_ABSENT(m.standalone);
+    CHECK_ABSENT(m.shortcut);
 }
 
 TEST(corrupted_payload_ends_with_exit_code_1) {
@@ -51,14 +51,14 @@ TEST(corrupted_payload_ends_with_exit_code_1) {
     if (!selection) return;
     click(selection, IDOK);
     ShownBox box;
-    CHECK(waitForMessageBox(&installer, &box));
+    EXPECT_MESSAGE_BOX(&installer, &box);
     CHECK_WSTR(box.text, MSG_CORRUPTED);
     CHECK_WSTR(box.caption, L"Error");
     answerMessageBox(&box);
     CHECK_EQ(waitForExit(&installer), 1u);
-    CHECK(!folderExists(m.common));
-    CHECK(!folderExists(m.common86));
-    CHECK(!folderExists(m.flFolder));
-    CHECK(!fileExists(m.standalone));
-    CHECK(!fileExists(m.shortcut));
+    CHECK_ABSENT(m.common);
+    CHECK_ABSENT(m.common86);
+    CHECK_ABSENT(m.flFolder);
+    CHECK_ABSENT(m.standalone);
+    CHECK_ABSENT(m.shortcut);
 }

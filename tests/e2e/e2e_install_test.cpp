@@ -6,7 +6,6 @@
 #include "tests/windows/wintest.h"
 
 #define MARKER_KEY L"SOFTWARE\\BrellinAudioPlugins"
-static const int FROZEN[] = {2000, IDOK, IDCANCEL, 1000, 1001, 1002, 1003};
 
 static void checkShortcut(const Machine& m) {
     wchar_t target[PATH_UNITS] = {}, description[PATH_UNITS] = {};
@@ -18,7 +17,7 @@ static void checkShortcut(const Machine& m) {
 // Waits for the success box, checks it is the dialog's, answers it and checks the exit code.
 static void finishWithSuccess(Installer* installer, HWND selection) {
     ShownBox box;
-    CHECK(waitForMessageBox(installer, &box));
+    EXPECT_MESSAGE_BOX(installer, &box);
     CHECK_WSTR(box.text, MSG_INSTALL_SUCCEEDED);
     CHECK_WSTR(box.caption, L"Moravel");
     CHECK(box.owner == selection);
@@ -46,8 +45,10 @@ TEST(install_all_four_targets) {
     checkSelectionDialog(selection, labels, __FILE__, __LINE__);
 
     pressMnemonic(selection, L'i');
-    CHECK(waitForEnabled(selection, IDOK, false));
-    for (int id : FROZEN) CHECK(!IsWindowEnabled(GetDlgItem(selection, id)));
+    // Install disables its seven controls one after another: wait for all of them, not for the first.
+    WAIT_FOR_STATES(selection, {2000, false, -1}, {IDOK, false, -1}, {IDCANCEL, false, -1},
+                    {1000, false, BST_CHECKED}, {1001, false, BST_CHECKED}, {1002, false, BST_CHECKED},
+                    {1003, false, BST_CHECKED});
     // Nothing may end the process while the worker writes: not IDCANCEL by any path.
     PostMessageW(selection, WM_COMMAND, IDCANCEL, 0);
     pressEscape(selection);
@@ -59,11 +60,11 @@ TEST(install_all_four_targets) {
     CHECK(dialogAnswers(selection, 1000));
     finishWithSuccess(&installer, selection);
 
-    CHECK(matchesPayload(m.clap64, "bin/target_cl64"));
-    CHECK(matchesPayload(m.clap32, "bin/target_cl32"));
-    CHECK(matchesPayload(m.fl64, "bin/target_fl64"));
-    CHECK(matchesPayload(m.fl32, "bin/target_fl32"));
-    CHECK(matchesPayload(m.standalone, "bin/target_st64"));
+    CHECK_PAYLOAD(m.clap64, "bin/target_cl64");
+    CHECK_PAYLOAD(m.clap32, "bin/target_cl32");
+    CHECK_PAYLOAD(m.fl64, "bin/target_fl64");
+    CHECK_PAYLOAD(m.fl32, "bin/target_fl32");
+    CHECK_PAYLOAD(m.standalone, "bin/target_st64");
     checkShortcut(m);
     CHECK_EQ(readDword(MARKER_KEY, L"HasAnyPaidPlugins"), 1);
 }
@@ -78,20 +79,18 @@ TEST(install_only_the_standalone_application) {
     CHECK(selection != nullptr);
     if (!selection) return;
     for (int id : {1000, 1001, 1002}) click(selection, id);
-    for (int i = 0; i < 200 && SendMessageW(GetDlgItem(selection, 1002), BM_GETCHECK, 0, 0) != BST_UNCHECKED; ++i)
-        Sleep(10);
-    for (int id : {1000, 1001, 1002}) CHECK_EQ(SendMessageW(GetDlgItem(selection, id), BM_GETCHECK, 0, 0), BST_UNCHECKED);
-    CHECK(IsWindowEnabled(GetDlgItem(selection, IDOK)));
+    WAIT_FOR_STATES(selection, {1000, true, BST_UNCHECKED}, {1001, true, BST_UNCHECKED},
+                    {1002, true, BST_UNCHECKED}, {1003, true, BST_CHECKED}, {IDOK, true, -1});
     click(selection, IDOK);
     finishWithSuccess(&installer, selection);
 
-    CHECK(matchesPayload(m.standalone, "bin/target_st64"));
+    CHECK_PAYLOAD(m.standalone, "bin/target_st64");
     checkShortcut(m);
     CHECK_EQ(readDword(MARKER_KEY, L"HasAnyPaidPlugins"), 1);
-    CHECK(!folderExists(m.common));
-    CHECK(!folderExists(m.common86));
-    CHECK(!fileExists(m.fl64));
-    CHECK(!fileExists(m.fl32));
+    CHECK_ABSENT(m.common);
+    CHECK_ABSENT(m.common86);
+    CHECK_ABSENT(m.fl64);
+    CHECK_ABSENT(m.fl32);
 }
 
 TEST(missing_x86_folder_and_no_fl_studio_value) {
@@ -116,15 +115,15 @@ TEST(missing_x86_folder_and_no_fl_studio_value) {
     click(selection, IDOK);
     // The 64-bit CLAP install needs both folders: it says so, writes nothing, and the installation goes on.
     ShownBox box;
-    CHECK(waitForMessageBox(&installer, &box));
+    EXPECT_MESSAGE_BOX(&installer, &box);
     CHECK_WSTR(box.text, MSG_FOLDER_INACCESSIBLE);
     CHECK_WSTR(box.caption, L"Error");
     CHECK(box.owner == selection);
     answerMessageBox(&box);
     finishWithSuccess(&installer, selection);
 
-    CHECK(!folderExists(m.common));
-    CHECK(matchesPayload(m.standalone, "bin/target_st64"));
+    CHECK_ABSENT(m.common);
+    CHECK_PAYLOAD(m.standalone, "bin/target_st64");
     checkShortcut(m);
     CHECK_EQ(readDword(MARKER_KEY, L"HasAnyPaidPlugins"), 1);
 }

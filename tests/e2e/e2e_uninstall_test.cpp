@@ -24,7 +24,7 @@ static void uninstall(const ScenarioEnvironment& env, const char16_t* expectedTe
     if (!selection) { waitForExit(&installer, 0); return; }
     pressMnemonic(selection, L'u');
     ShownBox box;
-    CHECK(waitForMessageBox(&installer, &box));
+    EXPECT_MESSAGE_BOX(&installer, &box);
     CHECK_WSTR(box.text, expectedText);
     CHECK_WSTR(box.caption, L"Moravel");
     CHECK(box.owner == selection);
@@ -39,9 +39,9 @@ TEST(uninstall_after_install_removes_files_and_keeps_the_marker) {
     ScenarioEnvironment env = scenarioEnvironment(&m);
     CHECK(installEverything(m, env));
     uninstall(env, MSG_UNINSTALLED);
-    for (const wchar_t* path : {m.clap64, m.clap32, m.fl64, m.fl32, m.standalone, m.shortcut}) CHECK(!fileExists(path));
-    CHECK(!folderExists(m.flFolder));
-    CHECK(folderExists(m.appFolder));
+    for (const wchar_t* path : {m.clap64, m.clap32, m.fl64, m.fl32, m.standalone, m.shortcut}) CHECK_ABSENT(path);
+    CHECK_ABSENT(m.flFolder);
+    CHECK_MSG(folderExists(m.appFolder), "%ls: %s, want a folder", m.appFolder, describePath(m.appFolder));
     CHECK_EQ(readDword(MARKER_KEY, L"HasAnyPaidPlugins"), 1);
 }
 
@@ -52,7 +52,7 @@ TEST(uninstall_on_a_clean_machine) {
     ScenarioEnvironment env = scenarioEnvironment(&m);
     uninstall(env, MSG_UNINSTALLED);
     // The application folder is made even when there is nothing to remove.
-    CHECK(folderExists(m.appFolder));
+    CHECK_MSG(folderExists(m.appFolder), "%ls: %s, want a folder", m.appFolder, describePath(m.appFolder));
     CHECK(!keyExists(MARKER_KEY));
 }
 
@@ -66,6 +66,6 @@ TEST(uninstall_with_a_plugin_in_use_says_so) {
     CHECK(held != INVALID_HANDLE_VALUE);
     uninstall(env, MSG_UNINSTALL_INCOMPLETE);
     CloseHandle(held);
-    CHECK(fileExists(m.fl64));
-    for (const wchar_t* path : {m.clap64, m.clap32, m.fl32, m.standalone, m.shortcut}) CHECK(!fileExists(path));
+    CHECK_MSG(fileExists(m.fl64), "%ls: %s, want a file", m.fl64, describePath(m.fl64));
+    for (const wchar_t* path : {m.clap64, m.clap32, m.fl32, m.standalone, m.shortcut}) CHECK_ABSENT(path);
 }

@@ -1,4 +1,6 @@
 #include "tests/e2e/machine_state.h"
+#define WINTEST_CUSTOM_MAIN
+#include "tests/windows/wintest.h"
 #include <shlobj.h>
 #include <shobjidl.h>
 #include <stdio.h>
@@ -100,6 +102,30 @@ bool matchesPayload(const wchar_t* path, const char* key) {
     std::vector<char> expected, actual;
     if (!readWhole(input, &expected) || !readWhole(path, &actual)) return false;
     return !expected.empty() && expected == actual;
+}
+
+const char* describePath(const wchar_t* path) {
+    static char what[64];
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return "no such file or folder";
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return "a folder";
+    snprintf(what, sizeof what, "a file of %llu bytes",
+             (unsigned long long)data.nFileSizeHigh << 32 | data.nFileSizeLow);
+    return what;
+}
+
+void checkPayload(const wchar_t* path, const char* key, const char* file, int line) {
+    if (matchesPayload(path, key)) return;
+    char what[1536];
+    snprintf(what, sizeof what, "%ls: %s, want the bytes of %s", path, describePath(path), key);
+    wintest::fail(file, line, what);
+}
+
+void checkAbsent(const wchar_t* path, const char* file, int line) {
+    if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) return;
+    char what[1536];
+    snprintf(what, sizeof what, "%ls: %s, want nothing there", path, describePath(path));
+    wintest::fail(file, line, what);
 }
 
 bool holdsBytes(const wchar_t* path, const char* bytes) {

@@ -32,6 +32,13 @@ bool folderExists(const wchar_t* path);
 // True when the file holds exactly the bytes of the payload input named by its entry key ("bin/target_cl64").
 bool matchesPayload(const wchar_t* path, const char* key);
 bool holdsBytes(const wchar_t* path, const char* bytes);
+// What is at path, for a failure message: "no such file or folder", "a folder", "a file of N bytes".
+const char* describePath(const wchar_t* path);
+// The check forms of the above, whose failures name the path and what was found there.
+void checkPayload(const wchar_t* path, const char* key, const char* file, int line);
+void checkAbsent(const wchar_t* path, const char* file, int line);
+#define CHECK_PAYLOAD(path, key) checkPayload(path, key, __FILE__, __LINE__)
+#define CHECK_ABSENT(path) checkAbsent(path, __FILE__, __LINE__)
 void writeFileBytes(const wchar_t* path, const char* bytes);
 void makeFolders(const wchar_t* path);
 void removeTree(const wchar_t* path);

@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
     HWND selection = waitForDialog(&installer, L"&Install");
     if (!selection || !requestShot("selection")) return 5;
     click(selection, IDOK);
-    if (!waitForEnabled(selection, IDOK, false) || !requestShot("installing")) return 6;
+    if (!WAIT_FOR_STATES(selection, {IDOK, false, -1}, {1003, false, BST_CHECKED}) || !requestShot("installing")) return 6;
     ShownBox box;
     if (waitForMessageBox(&installer, &box)) answerMessageBox(&box);
     return int(waitForExit(&installer));

@@ -185,12 +185,67 @@ void checkControls(HWND dialog, const ExpectedControl* expected, int count, cons
     }
 }
 
-bool waitForEnabled(HWND dialog, int id, bool enabled, DWORD timeoutMs) {
+static bool inState(HWND dialog, const ControlState& wanted, bool* enabled, int* checked) {
+    HWND control = GetDlgItem(dialog, wanted.id);
+    *enabled = IsWindowEnabled(control) != 0;
+    *checked = wanted.checked < 0 ? -1 : int(SendMessageW(control, BM_GETCHECK, 0, 0));
+    return control && *enabled == wanted.enabled && *checked == wanted.checked;
+}
+
+bool waitForStates(HWND dialog, const ControlState* wanted, int count, const char* file, int line,
+                   DWORD timeoutMs) {
+    bool enabled;
+    int checked;
     for (DWORD waited = 0; waited < timeoutMs; waited += 10) {
-        if ((IsWindowEnabled(GetDlgItem(dialog, id)) != 0) == enabled) return true;
+        int matching = 0;
+        for (int i = 0; i < count; ++i) matching += inState(dialog, wanted[i], &enabled, &checked);
+        if (matching == count) return true;
         Sleep(10);
     }
+    for (int i = 0; i < count; ++i) {
+        if (inState(dialog, wanted[i], &enabled, &checked)) continue;
+        char what[256];
+        snprintf(what, sizeof what, "after %lu ms, control %d: enabled %d checked %d, want enabled %d checked %d",
+                 timeoutMs, wanted[i].id, enabled, checked, wanted[i].enabled, wanted[i].checked);
+        wintest::fail(file, line, what);
+    }
     return false;
+}
+
+bool expectMessageBox(Installer* installer, ShownBox* box, const char* file, int line) {
+    if (waitForMessageBox(installer, box)) return true;
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(installer->process.hProcess, &code);
+    char what[160];
+    if (code == STILL_ACTIVE)
+        snprintf(what, sizeof what, "no message box within %lu ms; the installer still runs", UI_TIMEOUT_MS);
+    else
+        snprintf(what, sizeof what, "no message box: the installer ended with exit code %lu", code);
+    wintest::fail(file, line, what);
+    return false;
+}
+
+struct DialogCount {
+    DWORD processId;
+    int count;
+};
+
+static BOOL CALLBACK countDialog(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<DialogCount*>(parameter);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    wchar_t title[128] = {};
+    GetWindowTextW(window, title, 128);
+    if (pid == search->processId && IsWindowVisible(window) && isDialogClass(window) &&
+        wcscmp(title, INSTALLER_TITLE) == 0)
+        ++search->count;
+    return TRUE;
+}
+
+int visibleInstallerDialogs(Installer* installer) {
+    DialogCount search = {installer->process.dwProcessId, 0};
+    EnumWindows(countDialog, reinterpret_cast<LPARAM>(&search));
+    return search.count;
 }
 
 bool dialogAnswers(HWND dialog, DWORD timeoutMs) {

@@ -36,6 +36,11 @@ struct ShownBox {
 };
 // Waits for the next message box; false on timeout or when the process ended first.
 bool waitForMessageBox(Installer* installer, ShownBox* box, DWORD timeoutMs = UI_TIMEOUT_MS);
+// The same, reporting a box that did not come: the wait, and whether the process had ended (with its code).
+bool expectMessageBox(Installer* installer, ShownBox* box, const char* file, int line);
+#define EXPECT_MESSAGE_BOX(installer, box) expectMessageBox(installer, box, __FILE__, __LINE__)
+// How many visible dialogs titled INSTALLER_TITLE the installer's process has.
+int visibleInstallerDialogs(Installer* installer);
 // Presses the box's OK button.
 void answerMessageBox(const ShownBox* box);
 
@@ -63,7 +68,20 @@ struct ExpectedControl {
 void checkControls(HWND dialog, const ExpectedControl* expected, int count, const char* file, int line);
 #define CHECK_CONTROLS(dialog, table) checkControls(dialog, table, int(sizeof table / sizeof table[0]), __FILE__, __LINE__)
 
-// Polls until the control's enabled state is the one wanted; false on timeout.
-bool waitForEnabled(HWND dialog, int id, bool enabled, DWORD timeoutMs = UI_TIMEOUT_MS);
+// The part of a control's state that the installer changes while it runs.
+struct ControlState {
+    int id;
+    bool enabled;
+    int checked;  // BST_CHECKED / BST_UNCHECKED, or -1: not compared
+};
+// Polls until every listed control is in its wanted state at once. On timeout it reports, for each control
+// that still differs, its id with the wanted and the seen state, and returns false.
+bool waitForStates(HWND dialog, const ControlState* wanted, int count, const char* file, int line,
+                   DWORD timeoutMs = UI_TIMEOUT_MS);
+#define WAIT_FOR_STATES(dialog, ...)                                                                   \
+    [&] {                                                                                              \
+        const ControlState wanted_[] = {__VA_ARGS__};                                                  \
+        return waitForStates(dialog, wanted_, int(sizeof wanted_ / sizeof wanted_[0]), __FILE__, __LINE__); \
+    }()
 // True when the dialog thread answers a message within the time.
 bool dialogAnswers(HWND dialog, DWORD timeoutMs);

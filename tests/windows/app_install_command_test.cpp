@@ -102,7 +102,10 @@ TEST(a_worker_that_cannot_start_gives_the_dialog_back) {
     };
     const Control controls[] = {{1000, true}, {1001, false}, {1002, false}, {1003, true},
                                 {2000, true}, {IDCANCEL, true}, {IDOK, true}};
-    for (const Control& c : controls) CHECK_EQ(IsWindowEnabled(GetDlgItem(dialog, c.id)) != 0, c.enabled);
+    for (const Control& c : controls) {
+        bool enabled = IsWindowEnabled(GetDlgItem(dialog, c.id)) != 0;
+        CHECK_MSG(enabled == c.enabled, "control %d: enabled %d, want %d", c.id, enabled, c.enabled);
+    }
     CHECK(!installRunning());
     // Cancel works again.
     SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
@@ -140,7 +143,8 @@ TEST(install_freezes_the_dialog_and_starts_one_worker) {
     CHECK_EQ(threadStart.flags, 0u);
     CHECK_EQ(marqueeOn, 1);
     CHECK_EQ(marqueeOff, 0);
-    for (int id : {2000, IDOK, IDCANCEL, 1000, 1001, 1002, 1003}) CHECK(!IsWindowEnabled(GetDlgItem(dialog, id)));
+    for (int id : {2000, IDOK, IDCANCEL, 1000, 1001, 1002, 1003})
+        CHECK_MSG(!IsWindowEnabled(GetDlgItem(dialog, id)), "control %d: enabled, want disabled", id);
     CHECK(installRunning());
 
     // Every other way in: Cancel and the close box, Uninstall, Install again, all refused while installing.

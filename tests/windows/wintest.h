@@ -69,6 +69,16 @@ inline int runAll() {
 #define CHECK(cond) \
     do { if (!(cond)) wintest::fail(__FILE__, __LINE__, #cond); } while (0)
 
+// Like Wine's ok(): the condition, and a printf-style message that names the values seen.
+#define CHECK_MSG(cond, ...)                                                                      \
+    do {                                                                                          \
+        if (!(cond)) {                                                                            \
+            char m_[1024];                                                                        \
+            snprintf(m_, sizeof m_, __VA_ARGS__);                                                 \
+            wintest::fail(__FILE__, __LINE__, m_);                                                \
+        }                                                                                         \
+    } while (0)
+
 #define CHECK_EQ(actual, expected)                                                                \
     do {                                                                                          \
         auto a_ = (actual); auto e_ = (expected);                                                 \
