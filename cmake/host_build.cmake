@@ -37,6 +37,7 @@ add_subdirectory(targets)
 add_subdirectory(tools)
 if(NOT MORAVEL_RELEASE_BUILD)
   add_subdirectory(tests/host)
+  include(tests/fuzz/fuzz_build.cmake)
   add_subdirectory(bench)
 endif()
 

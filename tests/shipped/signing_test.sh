@@ -39,6 +39,8 @@ check "the file's digest is SHA-256: $(grep 'Message digest algorithm' "$scratch
   grep -q '^Message digest algorithm *: SHA256$' "$scratch/verify-ours.log"
 check "osslsigncode refuses the signature against another certificate" refuse_signature other "$signed"
 expect_inspect 0 "signed (certificate table" list "$signed"
+osslsigncode remove-signature -in "$signed" -out "$scratch/removed.exe" > /dev/null 2>&1
+check "removing the signature gives the unsigned installer back" cmp -s "$installer" "$scratch/removed.exe"
 expect_inspect 0 "every byte as in $payload" verify "$signed" "$payload"
 
 # One payload byte flipped in a signed copy: a ChunkStore byte, found from the descriptor.
