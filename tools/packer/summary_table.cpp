@@ -36,7 +36,8 @@ std::string formatEntryTable(const PackSummary& summary) {
     std::string text = row("entry", "size", "ChunkRefs", "literal bytes", "hash");
     uint64_t size = 0, refs = 0, literal = 0;
     for (const EntrySummary& entry : summary.entries) {
-        text += row(entry.key, groupedDigits(entry.size), groupedDigits(entry.chunkRefs), groupedDigits(entry.literalBytes), hex(entry.hash));
+        text += row(entry.key, groupedDigits(entry.size), groupedDigits(entry.chunkRefs),
+                    groupedDigits(entry.literalBytes), hex(entry.hash));
         size += entry.size, refs += entry.chunkRefs, literal += entry.literalBytes;
     }
     text += row("total", groupedDigits(size), groupedDigits(refs), groupedDigits(literal), "");
