@@ -8,7 +8,7 @@
 #   osslsigncode sign and verify of the installer with a throwaway certificate
 #   bench/inspect_benchmark.sh BUILD_DIR INSTALLER FULL_SCALE_FOLDER WORK_DIR [ROUNDS]
 set -euo pipefail
-build=$1 installer=$2 folder=$3 work=$4 rounds=${5:-3}
+build=$(readlink -f "$1") installer=$(readlink -f "$2") folder=$(readlink -f "$3") work=$(readlink -m "$4") rounds=${5:-3}
 inspect=$build/tools/inspect/moravel-inspect hash=$build/bench/moravel-hash-bench
 here=$(dirname "$(readlink -f "$0")")
 mkdir -p "$work"

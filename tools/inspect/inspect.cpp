@@ -196,15 +196,84 @@ struct EntryJob {
     std::string temporary;  // extract: the written file, not yet renamed
 };
 
-// Verifies (and compares, and writes) each found entry on the worker threads.
+// Hashing the entry's bytes where they lie in the store, and comparing them with the folder's file, as
+// visitChunkRefs hands them over in file order: the same bytes assembleEntry would copy, without the copy.
+struct InPlaceCheck {
+    uint32_t hash = PAYLOAD_HASH_EMPTY;
+    const FolderFile* file = nullptr;
+    uint64_t firstDifference = UINT64_MAX;
+};
+
+bool hashAndCompare(void* context, const ChunkVisit& chunk) {
+    auto& check = *static_cast<InPlaceCheck*>(context);
+    if (chunk.count == 0) return true;
+    check.hash = payloadHashContinue(check.hash, chunk.bytes, chunk.count);
+    if (check.file != nullptr && check.firstDifference == UINT64_MAX) {
+        const uint64_t have = check.file->size > chunk.fileOffset ? check.file->size - chunk.fileOffset : 0;
+        const uint64_t common = std::min(have, chunk.count);
+        const uint8_t* theirs = check.file->data + chunk.fileOffset;
+        if (common != 0 && std::memcmp(chunk.bytes, theirs, common) != 0)
+            check.firstDifference = chunk.fileOffset + uint64_t(std::mismatch(chunk.bytes, chunk.bytes + common, theirs).first - chunk.bytes);
+        else if (common < chunk.count)
+            check.firstDifference = chunk.fileOffset + common;
+    }
+    return true;
+}
+
+// verify's check of one entry: every check of assembleEntry, in its order, through visitChunkRefs, and the
+// hash by payloadHash's own code over the same bytes in the same order.
+void verifyInPlace(EntryJob& job, const PayloadImageView& image, const std::string& folder) {
+    const uint32_t size = readU32(job.header + 4);
+    std::unique_ptr<FolderFile> file;
+    InPlaceCheck check;
+    if (!folder.empty()) {
+        file = std::make_unique<FolderFile>(folder + "/" + job.key);
+        if (!file->error.empty()) {
+            job.unreadable = true;
+            job.fault = file->error;
+            return;
+        }
+        check.file = file.get();
+    }
+    const AssemblyResult result = visitChunkRefs(image.regions, job.header, hashAndCompare, &check);
+    if (result != ASSEMBLY_VERIFIED) {
+        job.corrupted = true;
+        job.fault = "corrupted: " + assemblyFault(result, size, image.regions);
+    } else if (check.hash != readU32(job.header)) {
+        job.corrupted = true;
+        job.fault = "corrupted: the directory gives the hash " + hex32(readU32(job.header)) + ", its " +
+                    groupedDigits(size) + " bytes hash to " + hex32(check.hash);
+    } else if (file != nullptr && file->size != size) {
+        job.corrupted = true;
+        job.fault = difference(nullptr, size, *file, folder + "/" + job.key);
+    } else if (file != nullptr && check.firstDifference != UINT64_MAX) {
+        job.corrupted = true;
+        job.fault = "differs from " + folder + "/" + job.key + " from byte " + groupedDigits(check.firstDifference) + " on";
+    }
+}
+
+// Verifies (and compares, or writes) each found entry on the worker threads.
 void runJobs(std::vector<EntryJob>& jobs, const PayloadImageView& image, const std::string& folder,
              const std::string& outFolder, unsigned threads) {
     uint32_t largest = 0;
     for (const EntryJob& job : jobs)
         if (job.header != nullptr) largest = std::max(largest, readU32(job.header + 4));
     std::atomic<size_t> next{0};
+    if (outFolder.empty()) {
+        auto verify = [&] {
+            for (size_t i; (i = next.fetch_add(1)) < jobs.size();)
+                if (jobs[i].header != nullptr) verifyInPlace(jobs[i], image, folder);
+        };
+        const unsigned workers = std::clamp<unsigned>(threads, 1, unsigned(jobs.size()));
+        std::vector<std::thread> pool;
+        for (unsigned t = 1; t < workers; ++t) pool.emplace_back(verify);
+        verify();
+        for (std::thread& thread : pool) thread.join();
+        return;
+    }
     auto work = [&] {
-        // One buffer per thread for all its entries, so pages are first touched once.
+        // extract runs assembleEntry itself, into one buffer per thread for all its entries, so that pages
+        // are first touched once.
         AssemblyBuffer buffer(largest);
         for (size_t i; (i = next.fetch_add(1)) < jobs.size();) {
             EntryJob& job = jobs[i];
@@ -227,25 +296,9 @@ void runJobs(std::vector<EntryJob>& jobs, const PayloadImageView& image, const s
                 job.fault = "corrupted: " + assemblyFault(result, size, image.regions);
                 continue;
             }
-            if (!folder.empty()) {
-                const std::string path = folder + "/" + job.key;
-                FolderFile file(path);
-                if (!file.error.empty()) {
-                    job.unreadable = true;
-                    job.fault = file.error;
-                    continue;
-                }
-                job.fault = difference(buffer.get(), size, file, path);
-                if (!job.fault.empty()) {
-                    job.corrupted = true;
-                    continue;
-                }
-            }
-            if (!outFolder.empty()) {
-                const std::filesystem::path final = std::filesystem::path(outFolder) / job.key;
-                job.temporary = (final.parent_path() / ("." + final.filename().string() + ".partial")).string();
-                if (!writeWhole(job.temporary, buffer.get(), size, job.fault)) job.unreadable = true;
-            }
+            const std::filesystem::path final = std::filesystem::path(outFolder) / job.key;
+            job.temporary = (final.parent_path() / ("." + final.filename().string() + ".partial")).string();
+            if (!writeWhole(job.temporary, buffer.get(), size, job.fault)) job.unreadable = true;
         }
     };
     const unsigned workers = std::clamp<unsigned>(threads, 1, unsigned(jobs.size()));
