@@ -43,3 +43,19 @@ echo "Payload packed into the installer (from ${payload:-the demo payload in bui
 cat "$tree/windows/app/payload_image/summary.txt"
 echo
 echo "Installer: $installer ($(stat -c %s "$installer") bytes)"
+
+# ---- Sign (when given a key) and verify what ships ----
+# Signing: MORAVEL_SIGN_PKCS12, with MORAVEL_SIGN_PASSWORD_FILE or MORAVEL_SIGN_PASSWORD, and optionally
+# MORAVEL_SIGN_TIMESTAMP_URL (see scripts/sign-installer.sh). The check reads the executable itself with
+# the installer's own reader, not the regions the packer wrote, and compares it with the payload folder.
+shipped=$installer
+signed=$tree/windows/app/signed/MoravelSetup.exe
+rm -f "$signed"  # never leave a signature over an older build
+if [ -n "${MORAVEL_SIGN_PKCS12:-}" ]; then
+  scripts/sign-installer.sh "$installer" "$signed"
+  shipped=$signed
+  echo "Signed (Authenticode, SHA-256): $shipped ($(stat -c %s "$shipped") bytes)"
+fi
+folder=${payload:-$tree/demo-payload}
+echo "Verifying $shipped against $folder (moravel-inspect verify):"
+"$tree/tools/inspect/moravel-inspect" verify "$shipped" "$folder" | tail -n 1

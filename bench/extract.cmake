@@ -6,10 +6,7 @@ if(NOT CMAKE_SYSTEM_NAME STREQUAL "Windows")
 endif()
 
 set(full_scale_dir ${CMAKE_CURRENT_BINARY_DIR}/full-scale-demo)
-set(full_scale_files ${full_scale_dir}/license.txt)
-foreach(key target_cl64 target_cl32 target_fl64 target_fl32 target_st64)
-  list(APPEND full_scale_files ${full_scale_dir}/bin/${key})
-endforeach()
+moravel_payload_files(full_scale_files ${full_scale_dir})
 set(demo_generator ${MORAVEL_HOST_BINARY_DIR}/tools/demo_payload/moravel-demo-payload)
 add_custom_command(
   OUTPUT ${full_scale_files}

@@ -8,6 +8,7 @@
 #include <psapi.h>
 #include <stdio.h>
 #include <wchar.h>
+#include "payload/payload_format.h"
 #include "payload/payload_hash.h"
 #include "tests/e2e/ui_driver.h"
 
@@ -69,9 +70,8 @@ int main(int argc, char** argv) {
     swprintf(flExe, MAX_PATH, L"%ls\\fl\\FL64.exe", scratch);
     GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH);
 
-    PayloadFile files[5] = {{"bin/target_cl64", {}, 0, 0}, {"bin/target_cl32", {}, 0, 0},
-                            {"bin/target_fl64", {}, 0, 0}, {"bin/target_fl32", {}, 0, 0},
-                            {"bin/target_st64", {}, 0, 0}};
+    PayloadFile files[5] = {{ENTRY_KEY_CLAP64, {}, 0, 0}, {ENTRY_KEY_CLAP32, {}, 0, 0}, {ENTRY_KEY_FL64, {}, 0, 0},
+                            {ENTRY_KEY_FL32, {}, 0, 0}, {ENTRY_KEY_STANDALONE, {}, 0, 0}};
     swprintf(files[0].destination, MAX_PATH, L"%ls\\CLAP\\Moravel.clap", common);
     swprintf(files[1].destination, MAX_PATH, L"%ls\\CLAP\\Moravel (32-bit).clap", common86);
     swprintf(files[2].destination, MAX_PATH, L"%ls\\fl\\Plugins\\Fruity\\Generators\\Moravel\\Moravel_x64.dll", scratch);

@@ -4,6 +4,8 @@
 # generator's novel bytes.
 #   bench/pack_benchmark.sh MORAVEL_DEMO_PAYLOAD MORAVEL_PACK WORK_DIR [WARM_RUNS]
 set -euo pipefail
+# The EntryKeys in directory order, from the one header that defines them.
+mapfile -t keys < <(sed -n 's/^#define ENTRY_KEY_[A-Z0-9_]* "\(.*\)"$/\1/p' "$(dirname "$0")/../payload/payload_format.h")
 generator=$1 packer=$2 work=$3 runs=${4:-3}
 demo=$work/demo out=$work/out
 mkdir -p "$work"
@@ -14,7 +16,7 @@ if [ ! -f "$demo/license.txt" ]; then
 fi
 cat "$work/novel.txt"
 input_bytes=$(cat "$demo"/bin/* | wc -c)
-first_bytes=$(stat -c %s "$demo/bin/target_cl64")
+first_bytes=$(stat -c %s "$demo/${keys[0]}")
 echo "inputs: $input_bytes bytes; machine load: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 run() {  # label
@@ -39,9 +41,9 @@ fi
 "$packer" "$demo" "$out" 2>/dev/null | tee "$work/summary.txt" >/dev/null
 echo
 printf '%-18s %15s %15s %8s\n' file "novel bytes" "literal bytes" ratio
-for key in target_cl32 target_fl64 target_fl32 target_st64; do
-  novel=$(awk -v k="bin/$key" '$1 == k { print $3 }' "$work/novel.txt")
-  literal=$(awk -v k="bin/$key" '$1 == k { gsub(",", "", $4); print $4 }' "$work/summary.txt")
-  printf '%-18s %15s %15s %8.4f\n' "bin/$key" "$novel" "$literal" "$(echo "$literal / $novel" | bc -l)"
+for key in "${keys[@]:1}"; do
+  novel=$(awk -v k="$key" '$1 == k { print $3 }' "$work/novel.txt")
+  literal=$(awk -v k="$key" '$1 == k { gsub(",", "", $4); print $4 }' "$work/summary.txt")
+  printf '%-18s %15s %15s %8.4f\n' "$key" "$novel" "$literal" "$(echo "$literal / $novel" | bc -l)"
 done
 grep -E 'ChunkStore|packed' "$work/summary.txt"

@@ -5,6 +5,8 @@
 # i686 libraries) and xdelta3.
 #   [PACK_FLAGS="--index-entries N"] bench/pack_xdelta_compare.sh MORAVEL_PACK WORK_DIR
 set -euo pipefail
+# The EntryKeys in directory order, from the one header that defines them.
+mapfile -t keys < <(sed -n 's/^#define ENTRY_KEY_[A-Z0-9_]* "\(.*\)"$/\1/p' "$(dirname "$0")/../payload/payload_format.h")
 packer=$1 work=$2
 here=$(dirname "$(readlink -f "$0")")
 x64=/usr/lib/gcc/x86_64-w64-mingw32/12-win32
@@ -18,11 +20,11 @@ for lib in libstdc++-6.dll libgfortran-5.dll adalib/libgnat-12.dll; do
   payload=$work/payload
   rm -rf "$payload"; mkdir -p "$payload/bin"
   printf 'License.\r\n' > "$payload/license.txt"
-  cp "$x64/$lib" "$payload/bin/target_cl64"
-  cp "$x86/$lib" "$payload/bin/target_cl32"
-  for key in target_fl64 target_fl32 target_st64; do : > "$payload/bin/$key"; done
+  for key in "${keys[@]:2}"; do : > "$payload/$key"; done
+  cp "$x64/$lib" "$payload/${keys[0]}"
+  cp "$x86/$lib" "$payload/${keys[1]}"
   "$packer" ${PACK_FLAGS:-} "$payload" "$work/out" 2>/dev/null > "$work/summary.txt"
-  read -r literal refs < <(awk '$1 == "bin/target_cl32" { gsub(",", "", $3); gsub(",", "", $4); print $4, $3 }' "$work/summary.txt")
+  read -r literal refs < <(awk -v k="${keys[1]}" '$1 == k { gsub(",", "", $3); gsub(",", "", $4); print $4, $3 }' "$work/summary.txt")
   size=$(stat -c %s "$x86/$lib")
   first=1
   for level in default -9; do

@@ -5,6 +5,7 @@
 #  - a release tree (MORAVEL_RELEASE_BUILD, build-release/): the packer and the installer over the named payload
 #    folder (or the demo payload), and nothing else.
 include(ExternalProject)
+include(cmake/payload_format.cmake)
 
 option(MORAVEL_RELEASE_BUILD "Build only the packer and the installer (no tests, no benchmarks)" OFF)
 set(MORAVEL_PAYLOAD_DIR "" CACHE PATH
@@ -36,6 +37,7 @@ add_subdirectory(targets)
 add_subdirectory(tools)
 if(NOT MORAVEL_RELEASE_BUILD)
   add_subdirectory(tests/host)
+  include(tests/fuzz/fuzz_build.cmake)
   add_subdirectory(bench)
 endif()
 
@@ -46,12 +48,12 @@ if(MORAVEL_PAYLOAD_DIR)
 else()
   set(payload_dir ${CMAKE_BINARY_DIR}/demo-payload)
   add_custom_command(
-    OUTPUT ${payload_dir}/license.txt
+    OUTPUT ${payload_dir}/${MORAVEL_LICENSE_FILE}
     COMMAND moravel-demo-payload --scale ${MORAVEL_DEMO_SCALE} ${payload_dir}
     DEPENDS moravel-demo-payload
     COMMENT "Making the demo payload (scale ${MORAVEL_DEMO_SCALE})"
     VERBATIM)
-  add_custom_target(payload_input DEPENDS ${payload_dir}/license.txt)
+  add_custom_target(payload_input DEPENDS ${payload_dir}/${MORAVEL_LICENSE_FILE})
 endif()
 
 ExternalProject_Add(windows
@@ -61,13 +63,14 @@ ExternalProject_Add(windows
     -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake
     -DCMAKE_BUILD_TYPE=Release
     -DMORAVEL_PACKER=$<TARGET_FILE:moravel-pack>
+    -DMORAVEL_INSPECT=$<TARGET_FILE:moravel-inspect>
     -DMORAVEL_PAYLOAD_DIR=${payload_dir}
     -DMORAVEL_HOST_BINARY_DIR=${CMAKE_BINARY_DIR}
     -DMORAVEL_RELEASE_BUILD=${MORAVEL_RELEASE_BUILD}
   BUILD_ALWAYS ON
   USES_TERMINAL_BUILD ON
   INSTALL_COMMAND ""
-  DEPENDS moravel-pack payload_input)
+  DEPENDS moravel-pack moravel-inspect payload_input)
 
 # One ctest run covers both trees: the host tree's test file pulls in the Windows tree's.
 if(MORAVEL_RELEASE_BUILD)

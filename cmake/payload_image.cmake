@@ -2,24 +2,33 @@
 # library that defines the PayloadImage's addresses. <target>_packed is the packing step as a target of its
 # own: a custom command in another directory that reads the packed files must depend on it, since Makefile
 # generators do not order file dependencies across directories.
+include(${CMAKE_CURRENT_LIST_DIR}/payload_format.cmake)
+
+# moravel_payload_files(<variable> <payload folder>): the license and the five files of a payload folder.
+function(moravel_payload_files variable folder)
+  set(files ${folder}/${MORAVEL_LICENSE_FILE})
+  foreach(key IN LISTS MORAVEL_ENTRY_KEYS)
+    list(APPEND files ${folder}/${key})
+  endforeach()
+  set(${variable} ${files} PARENT_SCOPE)
+endfunction()
+
 function(moravel_payload_image target folder)
   set(out ${CMAKE_CURRENT_BINARY_DIR}/${target})
   # Names the folder packed, rewritten only when it changes: a new folder must repack even when its files
   # are older than the last packed output.
   file(CONFIGURE OUTPUT ${out}.folder CONTENT "${folder}\n")
-  set(inputs ${out}.folder ${folder}/license.txt)
-  foreach(key target_cl64 target_cl32 target_fl64 target_fl32 target_st64)
-    list(APPEND inputs ${folder}/bin/${key})
-  endforeach()
+  moravel_payload_files(inputs ${folder})
+  list(APPEND inputs ${out}.folder)
   add_custom_command(
-    OUTPUT ${out}/payload_image.S
+    OUTPUT ${out}/${MORAVEL_ASSEMBLY_FILE}
     COMMAND ${MORAVEL_PACKER} ${folder} ${out}
     DEPENDS ${inputs} ${MORAVEL_PACKER}
     COMMENT "Packing ${folder}"
     USES_TERMINAL
     VERBATIM)
-  add_custom_target(${target}_packed DEPENDS ${out}/payload_image.S)
-  add_library(${target} OBJECT ${out}/payload_image.S)
+  add_custom_target(${target}_packed DEPENDS ${out}/${MORAVEL_ASSEMBLY_FILE})
+  add_library(${target} OBJECT ${out}/${MORAVEL_ASSEMBLY_FILE})
   # Through the target, so that only one rule runs the packer for this output.
   add_dependencies(${target} ${target}_packed)
 endfunction()

@@ -28,7 +28,10 @@ add_subdirectory(targets)
 add_subdirectory(app)
 # A release tree builds the installer alone.
 if(NOT MORAVEL_RELEASE_BUILD)
+  # Made by the signing test in tests/shipped, installed by an end-to-end test in tests/e2e.
+  set(MORAVEL_SIGNED_TEST_INSTALLER ${CMAKE_BINARY_DIR}/tests/shipped/signed/MoravelSetup.exe)
   add_subdirectory(tests/windows)
   add_subdirectory(tests/e2e)
+  add_subdirectory(tests/shipped)
   add_subdirectory(bench)
 endif()

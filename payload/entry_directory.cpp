@@ -34,8 +34,33 @@ const uint8_t* findEntry(const PayloadRegions& regions, const char* key) {
     return nullptr;
 }
 
-AssemblyResult assembleEntry(const PayloadRegions& regions, const uint8_t* entry, uint8_t* buffer) {
-    const uint32_t hash = readU32(entry);
+EntryReadResult readEntry(const PayloadRegions& regions, const uint8_t* at, DirectoryEntryView& view) {
+    const uint8_t* end = regions.directoryEnd;
+    const uint8_t* p = at;
+    while (p < end && *p != 0) ++p;
+    if (p == end) return ENTRY_NAME_UNTERMINATED;
+    const uint8_t* header = p + 1;
+    if (bytesLeft(header, end) < ENTRY_HEADER_BYTES) return ENTRY_HEADER_TRUNCATED;
+    const uint8_t* refs = header + ENTRY_HEADER_BYTES;
+    uint64_t count = 0;
+    for (const uint8_t* ref = refs;; ref += CHUNK_REF_BYTES, ++count) {
+        if (bytesLeft(ref, end) < CHUNK_REF_BYTES) return ENTRY_REFS_UNTERMINATED;
+        if (readU32(ref) == 0 && readU32(ref + 4) == 0) {
+            view.next = ref + CHUNK_REF_BYTES;
+            break;
+        }
+    }
+    view.name = at;
+    view.nameLength = uint64_t(p - at);
+    view.header = header;
+    view.hash = readU32(header);
+    view.size = readU32(header + 4);
+    view.refs = refs;
+    view.refCount = count;
+    return ENTRY_READ;
+}
+
+AssemblyResult visitChunkRefs(const PayloadRegions& regions, const uint8_t* entry, ChunkVisitor visit, void* context) {
     const uint64_t size = readU32(entry + 4);
     const uint64_t storeLength = uint64_t(regions.storeEnd - regions.storeBegin);
     const uint8_t* ref = entry + ENTRY_HEADER_BYTES;
@@ -46,13 +71,25 @@ AssemblyResult assembleEntry(const PayloadRegions& regions, const uint8_t* entry
         const uint64_t count = readU32(ref + 4);
         if (offset == 0 && count == 0) break;
         if (total + count > size) return ASSEMBLY_OVERRUN;
-        if (count == 0) continue;  // names no bytes, wherever its offset points
-        if (offset + count > storeLength) return ASSEMBLY_OUTSIDE_STORE;
-        memcpy(buffer + total, regions.storeBegin + offset, count);
+        // A ref of count 0 names no bytes, wherever its offset points.
+        if (count != 0 && offset + count > storeLength) return ASSEMBLY_OUTSIDE_STORE;
+        const ChunkVisit chunk = {total, offset, count, count != 0 ? regions.storeBegin + offset : nullptr};
+        if (!visit(context, chunk)) return ASSEMBLY_STOPPED;
         total += count;
     }
     if (total != size) return ASSEMBLY_LENGTH_MISMATCH;
+    return ASSEMBLY_VERIFIED;
+}
+
+static bool copyChunk(void* buffer, const ChunkVisit& chunk) {
+    if (chunk.count != 0) memcpy(static_cast<uint8_t*>(buffer) + chunk.fileOffset, chunk.bytes, chunk.count);
+    return true;
+}
+
+AssemblyResult assembleEntry(const PayloadRegions& regions, const uint8_t* entry, uint8_t* buffer) {
+    const AssemblyResult listed = visitChunkRefs(regions, entry, copyChunk, buffer);
+    if (listed != ASSEMBLY_VERIFIED) return listed;
     // One pass over the assembled file, only once its length is confirmed.
-    if (payloadHash(buffer, size) != hash) return ASSEMBLY_HASH_MISMATCH;
+    if (payloadHash(buffer, readU32(entry + 4)) != readU32(entry)) return ASSEMBLY_HASH_MISMATCH;
     return ASSEMBLY_VERIFIED;
 }

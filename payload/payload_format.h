@@ -33,6 +33,8 @@ constexpr uint32_t PAYLOAD_HASH_EMPTY = 0x84222325u;
 constexpr uint32_t PAYLOAD_HASH_PRIME = 0x1b3u;
 constexpr int PAYLOAD_ENTRY_COUNT = 5;
 
+// The EntryKeys, one #define a line in the directory's fixed order: cmake/payload_format.cmake and the bench
+// scripts read these lines, so keep their form.
 #define ENTRY_KEY_CLAP64 "bin/target_cl64"
 #define ENTRY_KEY_CLAP32 "bin/target_cl32"
 #define ENTRY_KEY_FL64 "bin/target_fl64"
@@ -43,6 +45,32 @@ constexpr int PAYLOAD_ENTRY_COUNT = 5;
 constexpr const char* PAYLOAD_ENTRY_KEYS[PAYLOAD_ENTRY_COUNT] = {
     ENTRY_KEY_CLAP64, ENTRY_KEY_CLAP32, ENTRY_KEY_FL64, ENTRY_KEY_FL32, ENTRY_KEY_STANDALONE,
 };
+
+// A payload folder holds the license under this name beside the five files named by their keys.
+#define PAYLOAD_LICENSE_FILE "license.txt"
+
+// ---- How the packer hands the image to the build, and how tools find it in an executable ----
+
+// The packer writes each region to a file of its own and an assembler file that embeds the three.
+#define PAYLOAD_LICENSE_REGION_FILE "license.bin"
+#define PAYLOAD_STORE_REGION_FILE "chunkstore.bin"
+#define PAYLOAD_DIRECTORY_REGION_FILE "directory.bin"
+#define PAYLOAD_ASSEMBLY_FILE "payload_image.S"
+
+// The six addresses of payload_image.h, in image order: begin and end of each region.
+constexpr int PAYLOAD_SYMBOL_COUNT = 6;
+constexpr const char* PAYLOAD_SYMBOLS[PAYLOAD_SYMBOL_COUNT] = {
+    "licenseTextBegin", "licenseTextEnd", "chunkStoreBegin", "chunkStoreEnd", "directoryBegin", "directoryEnd",
+};
+
+// The image is a PE section of its own, so that a tool finds it from the executable's section table (and a
+// signature, appended after the sections, leaves it alone). The section opens with a descriptor that the
+// installer never reads: PAYLOAD_DESCRIPTOR_MAGIC, then the offsets from the section's first byte of the six
+// addresses above, u32 LE each. The license text follows at the next 16-byte boundary.
+#define PAYLOAD_SECTION_NAME ".payload"  // 8 bytes: a PE image keeps section names of up to 8 in place
+#define PAYLOAD_DESCRIPTOR_MAGIC "MRVLPAY1"
+constexpr uint32_t PAYLOAD_DESCRIPTOR_MAGIC_BYTES = 8;
+constexpr uint32_t PAYLOAD_DESCRIPTOR_BYTES = PAYLOAD_DESCRIPTOR_MAGIC_BYTES + 4 * PAYLOAD_SYMBOL_COUNT;
 
 // Unaligned little-endian access, byte by byte: the compiler turns these into plain loads on x86.
 inline uint32_t readU32(const uint8_t* p) {

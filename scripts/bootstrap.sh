@@ -11,6 +11,9 @@ packages=(
   xdelta3                                            # the packer benchmark's yardstick
   util-linux                                         # flock (Wine prefix lock), setpriv (read-only test)
   python3                                            # the icon script, checked against the committed icon
+  git                                                # the last commit's time, stamped into the installer
+  osslsigncode openssl                               # signing the installer; the signing test's certificate
+  clang libclang-rt-14-dev                           # libFuzzer targets
 )
 [ "${MORAVEL_SCREENSHOTS:-0}" = 1 ] && packages+=(xvfb imagemagick x11-utils)
 

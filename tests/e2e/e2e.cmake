@@ -57,5 +57,10 @@ moravel_e2e_test(e2e_dll_search e2e_dll_search_test.cpp)
 # Native files first for the graphics driver's name, so that a planted copy would be taken if searched for.
 set_tests_properties(e2e_dll_search PROPERTIES ENVIRONMENT "WINEDLLOVERRIDES=null=n,b")
 
+# The signed installer that tests/shipped's signing test leaves behind, installed once.
+moravel_e2e_test(e2e_signed_install e2e_signed_install_test.cpp)
+target_compile_definitions(e2e_signed_install PRIVATE "MORAVEL_E2E_SIGNED_INSTALLER=L\"Z:${MORAVEL_SIGNED_TEST_INSTALLER}\"")
+set_tests_properties(e2e_signed_install PROPERTIES FIXTURES_REQUIRED moravel_signed_installer)
+
 # Run by hand through take_screenshots.sh, not by ctest.
 moravel_e2e_program(screenshot_driver screenshot_driver.cpp)

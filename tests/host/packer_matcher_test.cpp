@@ -77,7 +77,11 @@ Cut cut(const Bytes& storeBytes, const Bytes& file, uint64_t maxEntries = 1 << 2
     uint64_t at = 0, literalAt = storeBytes.size();
     for (const Piece& p : result.pieces) {
         EXPECT_EQ(p.begin, at);
-        const uint8_t* from = store.bytes + (p.literal() ? literalAt : uint64_t(p.storeOffset));
+        // A literal run carries the offset it was appended at: the next bytes of the store, in file order.
+        if (p.literal()) {
+            EXPECT_EQ(p.literalOffset, literalAt) << "literal run at file offset " << p.begin;
+        }
+        const uint8_t* from = store.bytes + (p.literal() ? p.literalOffset : uint64_t(p.storeOffset));
         EXPECT_TRUE(std::equal(file.begin() + p.begin, file.begin() + p.begin + p.length, from)) << show(result.pieces);
         if (p.literal()) {
             result.literal += p.length;

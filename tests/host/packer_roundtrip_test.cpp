@@ -141,15 +141,15 @@ TEST_P(PackerRoundTrip, ReassemblesAndKeepsEveryRule) {
 
     std::vector<ReadEntry> entries = checkPackedOutput(scratch.path / "out", set.files);
     ASSERT_EQ(entries.size(), 5u);
-    EXPECT_TRUE(readFile(scratch.path / "out/license.bin") == validLicense());
+    EXPECT_TRUE(readFile(scratch.path / "out" / PAYLOAD_LICENSE_REGION_FILE) == validLicense());
     for (int i = 0; i < PAYLOAD_ENTRY_COUNT; ++i) {
         SCOPED_TRACE(PAYLOAD_ENTRY_KEYS[i]);
         EXPECT_LE(entries[i].literalBytes, set.novel[i]) << "the matcher missed shared bytes";
         EXPECT_EQ(summary.entries[i].literalBytes, entries[i].literalBytes);
         EXPECT_EQ(summary.entries[i].chunkRefs, entries[i].refs.size());
     }
-    EXPECT_EQ(summary.storeBytes, readFile(scratch.path / "out/chunkstore.bin").size());
-    EXPECT_EQ(summary.directoryBytes, readFile(scratch.path / "out/directory.bin").size());
+    EXPECT_EQ(summary.storeBytes, readFile(scratch.path / "out" / PAYLOAD_STORE_REGION_FILE).size());
+    EXPECT_EQ(summary.directoryBytes, readFile(scratch.path / "out" / PAYLOAD_DIRECTORY_REGION_FILE).size());
 }
 
 INSTANTIATE_TEST_SUITE_P(Sets, PackerRoundTrip, ::testing::ValuesIn(CASES), [](const auto& info) {
@@ -192,16 +192,17 @@ TEST(PackerOutput, SameInputsGiveIdenticalBytes) {
     oneThread.threads = 1;
     packPayload(scratch.path / "in", scratch.path / "a", twoThreads);
     packPayload(scratch.path / "in", scratch.path / "b", oneThread);
-    for (const char* name : {"license.bin", "chunkstore.bin", "directory.bin"})
+    for (const char* name : {PAYLOAD_LICENSE_REGION_FILE, PAYLOAD_STORE_REGION_FILE, PAYLOAD_DIRECTORY_REGION_FILE})
         EXPECT_TRUE(readFile(scratch.path / "a" / name) == readFile(scratch.path / "b" / name)) << name;
-    Bytes assembly = readFile(scratch.path / "a/payload_image.S");
+    Bytes assembly = readFile(scratch.path / "a" / PAYLOAD_ASSEMBLY_FILE);
     packPayload(scratch.path / "in", scratch.path / "a", twoThreads);
-    EXPECT_TRUE(readFile(scratch.path / "a/payload_image.S") == assembly);
+    EXPECT_TRUE(readFile(scratch.path / "a" / PAYLOAD_ASSEMBLY_FILE) == assembly);
     // Nothing but the four outputs is left in the folder.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch.path / "a"), {}), 4);
 }
 
-// The assembler file, put through the mingw assembler: every label where the layout puts it.
+// The assembler file, put through the mingw assembler: every label where the layout puts it, in a section of
+// its own that opens with the descriptor naming the same offsets.
 TEST(PackerOutput, AssemblesToTheImageLayout) {
     if (std::system("x86_64-w64-mingw32-as --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "no mingw assembler";
     ScratchFolder scratch;
@@ -213,8 +214,10 @@ TEST(PackerOutput, AssemblesToTheImageLayout) {
     PackSummary summary = packPayload(scratch.path / "in", scratch.path / "out", PackOptions{});
     std::string object = (scratch.path / "image.o").string();
     std::string symbols = (scratch.path / "symbols.txt").string();
-    std::string command = "x86_64-w64-mingw32-as -o " + object + " " + (scratch.path / "out/payload_image.S").string() +
-                          " && x86_64-w64-mingw32-nm -g " + object + " > " + symbols;
+    std::string section = (scratch.path / "section.bin").string();
+    std::string command = "x86_64-w64-mingw32-as -o " + object + " " + (scratch.path / "out" / PAYLOAD_ASSEMBLY_FILE).string() +
+                          " && x86_64-w64-mingw32-nm -g " + object + " > " + symbols +
+                          " && x86_64-w64-mingw32-objcopy -O binary -j " PAYLOAD_SECTION_NAME " " + object + " " + section;
     ASSERT_EQ(std::system(command.c_str()), 0);
     std::map<std::string, uint64_t> address;
     std::ifstream in(symbols);
@@ -224,12 +227,21 @@ TEST(PackerOutput, AssemblesToTheImageLayout) {
         address[name] = std::stoull(value, nullptr, 16);
     }
     uint64_t store = summary.storeBytes, directory = summary.directoryBytes;
-    EXPECT_EQ(address["licenseTextBegin"], 0u);
-    EXPECT_EQ(address["licenseTextEnd"], license.size());
-    EXPECT_EQ(address["chunkStoreBegin"], alignUp(license.size(), 16));
+    EXPECT_EQ(address["licenseTextBegin"], PAYLOAD_DESCRIPTOR_BYTES);
+    EXPECT_EQ(address["licenseTextEnd"], PAYLOAD_DESCRIPTOR_BYTES + license.size());
+    EXPECT_EQ(address["chunkStoreBegin"], alignUp(address["licenseTextEnd"], 16));
     EXPECT_EQ(address["chunkStoreEnd"], address["chunkStoreBegin"] + store);
     EXPECT_EQ(address["directoryBegin"], alignUp(address["chunkStoreEnd"], 16));
     EXPECT_EQ(address["directoryEnd"], address["directoryBegin"] + directory);
+
+    const Bytes bytes = readFile(section);
+    // The descriptor and the regions, then at most the fill to the section's own 16-byte alignment.
+    ASSERT_GE(bytes.size(), address["directoryEnd"]);
+    EXPECT_LT(bytes.size(), address["directoryEnd"] + 16);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + PAYLOAD_DESCRIPTOR_MAGIC_BYTES), PAYLOAD_DESCRIPTOR_MAGIC);
+    for (int i = 0; i < PAYLOAD_SYMBOL_COUNT; ++i)
+        EXPECT_EQ(readU32(&bytes[PAYLOAD_DESCRIPTOR_MAGIC_BYTES + 4 * i]), address[PAYLOAD_SYMBOLS[i]]) << PAYLOAD_SYMBOLS[i];
+    EXPECT_TRUE(Bytes(bytes.begin() + PAYLOAD_DESCRIPTOR_BYTES, bytes.begin() + address["licenseTextEnd"]) == license);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "payload/entry_directory.h"
 #include "payload/payload_format.h"
 #include "payload/payload_hash.h"
 
@@ -59,7 +60,7 @@ inline const Bytes& validLicense() {
 // Writes license.txt and the five files under their EntryKeys.
 inline void writePayloadFolder(const std::filesystem::path& dir, const std::vector<Bytes>& files,
                                const Bytes& license = validLicense()) {
-    writeFile(dir / "license.txt", license);
+    writeFile(dir / PAYLOAD_LICENSE_FILE, license);
     for (int i = 0; i < PAYLOAD_ENTRY_COUNT; ++i) writeFile(dir / PAYLOAD_ENTRY_KEYS[i], files[i]);
 }
 
@@ -74,37 +75,33 @@ struct ReadEntry {
     uint64_t literalBytes = 0;  // bytes of this entry's own literal runs
 };
 
-// Walks directory.bin as the reader does and checks every rule of the format and of this producer against
-// the inputs; failures are reported through gtest. Returns the entries read.
+// Walks directory.bin with the installer's reader (readEntry) and checks every rule of the format and of this
+// producer against the inputs; failures are reported through gtest. Returns the entries read.
 inline std::vector<ReadEntry> checkPackedOutput(const std::filesystem::path& outDir, const std::vector<Bytes>& files) {
-    const Bytes store = readFile(outDir / "chunkstore.bin");
-    const Bytes directory = readFile(outDir / "directory.bin");
+    const Bytes store = readFile(outDir / PAYLOAD_STORE_REGION_FILE);
+    const Bytes directory = readFile(outDir / PAYLOAD_DIRECTORY_REGION_FILE);
+    const PayloadRegions regions = {store.data(), store.data() + store.size(), directory.data(),
+                                    directory.data() + directory.size()};
     std::vector<ReadEntry> entries;
-    size_t at = 0;
+    const uint8_t* at = regions.directoryBegin;
     uint64_t literalBase = files[0].size();  // where the current entry's literal runs begin in the store
     for (int i = 0; i < PAYLOAD_ENTRY_COUNT; ++i) {
         ReadEntry entry;
         SCOPED_TRACE(PAYLOAD_ENTRY_KEYS[i]);
-        while (at < directory.size() && directory[at] != 0) entry.name += char(directory[at++]);
-        ++at;
-        EXPECT_EQ(entry.name, PAYLOAD_ENTRY_KEYS[i]);
-        if (at + 8 > directory.size()) {
-            ADD_FAILURE() << "directory ends inside an entry header";
+        DirectoryEntryView view;
+        const EntryReadResult read = at < regions.directoryEnd ? readEntry(regions, at, view) : ENTRY_NAME_UNTERMINATED;
+        if (read != ENTRY_READ) {
+            ADD_FAILURE() << "entry cannot be read: EntryReadResult " << read;
             return entries;
         }
-        entry.hash = readU32(&directory[at]);
-        entry.size = readU32(&directory[at + 4]);
-        at += 8;
-        for (;;) {
-            if (at + 8 > directory.size()) {
-                ADD_FAILURE() << "ChunkRef list runs past the directory";
-                return entries;
-            }
-            ReadRef ref{readU32(&directory[at]), readU32(&directory[at + 4])};
-            at += 8;
-            if (ref.offset == 0 && ref.count == 0) break;
-            entry.refs.push_back(ref);
-        }
+        entry.name.assign(reinterpret_cast<const char*>(view.name), view.nameLength);
+        EXPECT_EQ(entry.name, PAYLOAD_ENTRY_KEYS[i]);
+        EXPECT_EQ(findEntry(regions, PAYLOAD_ENTRY_KEYS[i]), view.header) << "the lookup lands elsewhere";
+        entry.hash = view.hash;
+        entry.size = view.size;
+        for (uint64_t r = 0; r < view.refCount; ++r)
+            entry.refs.push_back({readU32(view.refs + 8 * r), readU32(view.refs + 8 * r + 4)});
+        at = view.next;
         EXPECT_EQ(entry.size, files[i].size());
         EXPECT_NE(uint64_t(entry.hash) | entry.size, 0u);
 
@@ -160,7 +157,7 @@ inline std::vector<ReadEntry> checkPackedOutput(const std::filesystem::path& out
         }
         entries.push_back(entry);
     }
-    EXPECT_EQ(at, directory.size()) << "bytes after the fifth entry";
+    EXPECT_EQ(at, regions.directoryEnd) << "bytes after the fifth entry";
     EXPECT_EQ(literalBase, store.size()) << "store is not file 1 and the literal runs";
     EXPECT_TRUE(std::equal(files[0].begin(), files[0].end(), store.begin())) << "store does not begin with file 1";
     return entries;

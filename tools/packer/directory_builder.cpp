@@ -2,13 +2,11 @@
 
 #include "payload/payload_format.h"
 
-std::vector<ChunkRef> placePieces(const std::vector<Piece>& pieces, uint64_t literalBase) {
+std::vector<ChunkRef> placePieces(const std::vector<Piece>& pieces) {
     std::vector<ChunkRef> refs;
     refs.reserve(pieces.size());
-    uint64_t literalEnd = literalBase;
     for (const Piece& piece : pieces) {
-        uint64_t offset = piece.literal() ? literalEnd : uint64_t(piece.storeOffset);
-        if (piece.literal()) literalEnd += piece.length;
+        uint64_t offset = piece.literal() ? piece.literalOffset : uint64_t(piece.storeOffset);
         // A copy that ends at the store's end is continued by a literal run appended right after it.
         if (!refs.empty() && uint64_t(refs.back().offset) + refs.back().count == offset) {
             refs.back().count += uint32_t(piece.length);

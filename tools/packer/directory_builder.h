@@ -20,10 +20,10 @@ struct PackedEntry {
     uint64_t literalBytes = 0;
 };
 
-// The refs of a file's pieces, whose literal runs stand in the store back to back from literalBase (as the
-// cutter put them), merging a ref into the one before it where the two continue each other in the store.
-// The caller has checked that the store stays within 4 GiB.
-std::vector<ChunkRef> placePieces(const std::vector<Piece>& pieces, uint64_t literalBase);
+// The refs of a file's pieces: a copy at its storeOffset, a literal run where the cutter appended it. A ref
+// merges into the one before it where the two continue each other in the store. The caller has checked that
+// the store stays within 4 GiB.
+std::vector<ChunkRef> placePieces(const std::vector<Piece>& pieces);
 
 // Name and NUL, hash, size, ChunkRefs and the { 0, 0 } terminator of each entry, back to back.
 std::vector<uint8_t> buildDirectory(const std::vector<PackedEntry>& entries);

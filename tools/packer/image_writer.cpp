@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "payload/payload_format.h"
 #include "tools/packer/pack_error.h"
 
 namespace {
@@ -59,25 +60,29 @@ void writeWhole(const std::string& path, std::span<const uint8_t> bytes) {
     if (::close(fd) != 0) throw PackError(failure(path, "cannot write"));
 }
 
-const char* const NAMES[] = {"license.bin", "chunkstore.bin", "directory.bin", "payload_image.S"};
+const char* const NAMES[] = {PAYLOAD_LICENSE_REGION_FILE, PAYLOAD_STORE_REGION_FILE, PAYLOAD_DIRECTORY_REGION_FILE,
+                             PAYLOAD_ASSEMBLY_FILE};
 
 }  // namespace
 
 std::string payloadImageAssembly(const std::string& licensePath, const std::string& storePath,
                                  const std::string& directoryPath) {
+    const std::string align = "\t.balign " + std::to_string(PAYLOAD_REGION_ALIGNMENT) + ", 0\n";
     std::string text =
         "# The PayloadImage: license text, ChunkStore and PayloadDirectory, each on a 16-byte boundary\n"
-        "# with zero fill between them. Made by moravel-pack.\n"
-        "\t.section .rdata,\"dr\"\n";
-    auto region = [&text](const char* begin, const char* end, const std::string& path) {
-        text += "\t.balign 16, 0\n";
-        text += std::string("\t.globl ") + begin + "\n" + begin + ":\n";
-        text += "\t.incbin " + quoted(path) + "\n";
-        text += std::string("\t.globl ") + end + "\n" + end + ":\n";
-    };
-    region("licenseTextBegin", "licenseTextEnd", licensePath);
-    region("chunkStoreBegin", "chunkStoreEnd", storePath);
-    region("directoryBegin", "directoryEnd", directoryPath);
+        "# with zero fill between them, in a section of their own after a descriptor that tools read to find\n"
+        "# them. Made by moravel-pack.\n"
+        "\t.section " PAYLOAD_SECTION_NAME ",\"dr\"\n" +
+        align + ".Lpayload_section:\n\t.ascii \"" PAYLOAD_DESCRIPTOR_MAGIC "\"\n";
+    for (const char* symbol : PAYLOAD_SYMBOLS) text += std::string("\t.long ") + symbol + " - .Lpayload_section\n";
+    const std::string* paths[] = {&licensePath, &storePath, &directoryPath};
+    for (int region = 0; region < 3; ++region) {
+        const std::string begin = PAYLOAD_SYMBOLS[2 * region], end = PAYLOAD_SYMBOLS[2 * region + 1];
+        text += align;
+        text += "\t.globl " + begin + "\n" + begin + ":\n";
+        text += "\t.incbin " + quoted(*paths[region]) + "\n";
+        text += "\t.globl " + end + "\n" + end + ":\n";
+    }
     return text;
 }
 

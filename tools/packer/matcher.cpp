@@ -194,9 +194,9 @@ std::vector<Piece> cutIntoPieces(StoreIndex& index, ChunkStore& store, const uin
     auto placeSettled = [&](bool all) {
         bool grew = false;
         for (; placed < settler.pieces.size() && (all || settler.settled(placed)); ++placed) {
-            const Piece& piece = settler.pieces[placed];
+            Piece& piece = settler.pieces[placed];
             if (!piece.literal()) continue;
-            store.append(file + piece.begin, piece.length);
+            piece.literalOffset = store.append(file + piece.begin, piece.length);
             grew = true;
         }
         if (grew) index.extend(store.bytes, store.length);

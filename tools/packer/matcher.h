@@ -16,6 +16,7 @@ struct Piece {
     uint64_t begin = 0;       // offset in the file
     uint64_t length = 0;
     int64_t storeOffset = -1;  // where a copy's bytes are in the store; -1 for a literal run
+    uint64_t literalOffset = 0;  // where a literal run was appended to the store, recorded when it was
 
     bool literal() const { return storeOffset < 0; }
 };
@@ -26,8 +27,8 @@ constexpr uint64_t RESYNC_RANGE = 24;
 
 // Cuts file[0, size) against the store. Literal runs go to the end of the store, in file order, as soon as
 // no later decision can change them, and are indexed there, so that later parts of the same file can copy
-// them too. Returns the pieces; literal pieces keep storeOffset -1 and lie in the store back to back from
-// the store's length at the call. progress receives the file offset reached now and then; it may be empty.
+// them too. Returns the pieces; literal pieces keep storeOffset -1 and carry the offset they were appended
+// at, so they lie in the store back to back from the store's length at the call. progress receives the file offset reached now and then; it may be empty.
 std::vector<Piece> cutIntoPieces(StoreIndex& index, ChunkStore& store, const uint8_t* file, uint64_t size,
                                  const std::function<void(uint64_t)>& progress);
 

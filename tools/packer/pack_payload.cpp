@@ -100,7 +100,7 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
         std::vector<Piece> pieces = cutIntoPieces(index, store, file.data, file.size,
                                                   [&](uint64_t done) { progress.update(done, file.size); });
         if (store.length > storeLimit) throw PackError(storeTooLarge(file, store.length, storeLimit));
-        entries[i].refs = placePieces(pieces, literalBase);
+        entries[i].refs = placePieces(pieces);
         entries[i].literalBytes = store.length - literalBase;
     }
 
@@ -128,7 +128,7 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
 
     PackSummary summary;
     for (const PackedEntry& entry : entries)
-        summary.entries.push_back({entry.key, entry.size, entry.refs.size(), entry.literalBytes});
+        summary.entries.push_back({entry.key, entry.size, entry.refs.size(), entry.literalBytes, entry.hash});
     summary.storeBytes = store.length;
     summary.directoryBytes = directory.size();
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

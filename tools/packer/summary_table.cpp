@@ -2,10 +2,7 @@
 
 #include <cstdio>
 
-namespace {
-
-// 1234567 -> "1,234,567"
-std::string grouped(uint64_t value) {
+std::string groupedDigits(uint64_t value) {
     std::string digits = std::to_string(value);
     std::string text;
     for (size_t i = 0; i < digits.size(); ++i) {
@@ -15,24 +12,41 @@ std::string grouped(uint64_t value) {
     return text;
 }
 
-std::string row(const std::string& a, const std::string& b, const std::string& c, const std::string& d) {
+namespace {
+
+std::string row(const std::string& a, const std::string& b, const std::string& c, const std::string& d,
+                const std::string& e) {
     char line[160];
-    std::snprintf(line, sizeof line, "%-18s %15s %11s %15s\n", a.c_str(), b.c_str(), c.c_str(), d.c_str());
-    return line;
+    std::snprintf(line, sizeof line, "%-18s %15s %11s %15s %10s\n", a.c_str(), b.c_str(), c.c_str(), d.c_str(),
+                  e.c_str());
+    std::string text = line;
+    while (text.size() > 1 && text[text.size() - 2] == ' ') text.erase(text.size() - 2, 1);
+    return text;
+}
+
+std::string hex(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08x", value);
+    return text;
 }
 
 }  // namespace
 
-std::string formatSummary(const PackSummary& summary) {
-    std::string text = row("entry", "size", "ChunkRefs", "literal bytes");
+std::string formatEntryTable(const PackSummary& summary) {
+    std::string text = row("entry", "size", "ChunkRefs", "literal bytes", "hash");
     uint64_t size = 0, refs = 0, literal = 0;
     for (const EntrySummary& entry : summary.entries) {
-        text += row(entry.key, grouped(entry.size), grouped(entry.chunkRefs), grouped(entry.literalBytes));
+        text += row(entry.key, groupedDigits(entry.size), groupedDigits(entry.chunkRefs),
+                    groupedDigits(entry.literalBytes), hex(entry.hash));
         size += entry.size, refs += entry.chunkRefs, literal += entry.literalBytes;
     }
-    text += row("total", grouped(size), grouped(refs), grouped(literal));
-    text += "ChunkStore " + grouped(summary.storeBytes) + " bytes, directory " + grouped(summary.directoryBytes) +
-            " bytes\n";
+    text += row("total", groupedDigits(size), groupedDigits(refs), groupedDigits(literal), "");
+    return text + "ChunkStore " + groupedDigits(summary.storeBytes) + " bytes, directory " + groupedDigits(summary.directoryBytes) +
+           " bytes\n";
+}
+
+std::string formatSummary(const PackSummary& summary) {
+    std::string text = formatEntryTable(summary);
     char time[64];
     std::snprintf(time, sizeof time, "packed in %.2f s\n", summary.seconds);
     return text + time;

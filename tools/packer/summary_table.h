@@ -1,4 +1,5 @@
-// The table the packer prints when it is done.
+// The table the packer prints when it is done; moravel-inspect list prints the same table from a built
+// installer.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -9,6 +10,7 @@ struct EntrySummary {
     uint64_t size = 0;
     uint64_t chunkRefs = 0;
     uint64_t literalBytes = 0;
+    uint32_t hash = 0;
 };
 
 struct PackSummary {
@@ -18,4 +20,10 @@ struct PackSummary {
     double seconds = 0;
 };
 
+// The entry table and the region sizes, without the time.
+std::string formatEntryTable(const PackSummary& summary);
+// formatEntryTable and the time it took to pack.
 std::string formatSummary(const PackSummary& summary);
+
+// 1234567 -> "1,234,567"
+std::string groupedDigits(uint64_t value);

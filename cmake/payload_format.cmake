@@ -1,0 +1,30 @@
+# The PayloadImage's names as payload/payload_format.h defines them, so that CMake spells none of them again:
+#   MORAVEL_ENTRY_KEYS        the five EntryKeys in directory order ("bin/target_cl64;...")
+#   MORAVEL_LICENSE_FILE      the license's name in a payload folder
+#   MORAVEL_STORE_REGION_FILE, MORAVEL_ASSEMBLY_FILE   the packer's ChunkStore and assembler outputs
+#   MORAVEL_PAYLOAD_SECTION   the PE section that holds the image
+set(_format_header ${CMAKE_CURRENT_LIST_DIR}/../payload/payload_format.h)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_format_header})
+file(STRINGS ${_format_header} _key_lines REGEX "^#define ENTRY_KEY_[A-Z0-9_]+ \"[^\"]+\"$")
+set(MORAVEL_ENTRY_KEYS "")
+foreach(_line IN LISTS _key_lines)
+  string(REGEX REPLACE "^#define ENTRY_KEY_[A-Z0-9_]+ \"([^\"]+)\"$" "\\1" _key "${_line}")
+  list(APPEND MORAVEL_ENTRY_KEYS ${_key})
+endforeach()
+list(LENGTH MORAVEL_ENTRY_KEYS _key_count)
+if(NOT _key_count EQUAL 5)
+  message(FATAL_ERROR "${_format_header}: expected five ENTRY_KEY_ lines, found ${_key_count}")
+endif()
+
+function(_moravel_format_string variable macro)
+  file(STRINGS ${_format_header} _line REGEX "^#define ${macro} \"[^\"]+\"")
+  if(NOT _line)
+    message(FATAL_ERROR "${_format_header}: no #define ${macro}")
+  endif()
+  string(REGEX REPLACE "^#define ${macro} \"([^\"]+)\".*$" "\\1" _value "${_line}")
+  set(${variable} ${_value} PARENT_SCOPE)
+endfunction()
+_moravel_format_string(MORAVEL_LICENSE_FILE PAYLOAD_LICENSE_FILE)
+_moravel_format_string(MORAVEL_STORE_REGION_FILE PAYLOAD_STORE_REGION_FILE)
+_moravel_format_string(MORAVEL_ASSEMBLY_FILE PAYLOAD_ASSEMBLY_FILE)
+_moravel_format_string(MORAVEL_PAYLOAD_SECTION PAYLOAD_SECTION_NAME)
