@@ -49,13 +49,20 @@ static bool isDialogClass(HWND window) {
     return GetClassNameW(window, name, 32) && wcscmp(name, L"#32770") == 0;
 }
 
-static BOOL CALLBACK findDialog(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<WindowSearch*>(parameter);
+// A visible dialog-class window of the process; its title goes to title (128 units).
+static bool visibleDialogOf(HWND window, DWORD processId, wchar_t* title) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    if (pid != search->processId || !IsWindowVisible(window) || !isDialogClass(window)) return TRUE;
-    wchar_t title[128] = {}, ok[64] = {};
+    if (pid != processId || !IsWindowVisible(window) || !isDialogClass(window)) return false;
+    title[0] = 0;
     GetWindowTextW(window, title, 128);
+    return true;
+}
+
+static BOOL CALLBACK findDialog(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<WindowSearch*>(parameter);
+    wchar_t title[128], ok[64] = {};
+    if (!visibleDialogOf(window, search->processId, title)) return TRUE;
     GetDlgItemTextW(window, IDOK, ok, 64);
     if (wcscmp(title, INSTALLER_TITLE) == 0 && wcscmp(ok, search->okText) == 0) {
         search->found = window;
@@ -66,11 +73,8 @@ static BOOL CALLBACK findDialog(HWND window, LPARAM parameter) {
 
 static BOOL CALLBACK findMessageBox(HWND window, LPARAM parameter) {
     auto* search = reinterpret_cast<WindowSearch*>(parameter);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != search->processId || !IsWindowVisible(window) || !isDialogClass(window)) return TRUE;
-    wchar_t title[128] = {};
-    GetWindowTextW(window, title, 128);
+    wchar_t title[128];
+    if (!visibleDialogOf(window, search->processId, title)) return TRUE;
     if (wcscmp(title, INSTALLER_TITLE) == 0 || !GetDlgItem(window, 0xFFFF)) return TRUE;
     search->found = window;
     return FALSE;
@@ -232,13 +236,8 @@ struct DialogCount {
 
 static BOOL CALLBACK countDialog(HWND window, LPARAM parameter) {
     auto* search = reinterpret_cast<DialogCount*>(parameter);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    wchar_t title[128] = {};
-    GetWindowTextW(window, title, 128);
-    if (pid == search->processId && IsWindowVisible(window) && isDialogClass(window) &&
-        wcscmp(title, INSTALLER_TITLE) == 0)
-        ++search->count;
+    wchar_t title[128];
+    if (visibleDialogOf(window, search->processId, title) && wcscmp(title, INSTALLER_TITLE) == 0) ++search->count;
     return TRUE;
 }
 
