@@ -21,6 +21,8 @@
 #include "payload/payload_hash.h"
 #include "tools/packer/hash_chains.h"
 
+using packer::payloadHashes;
+
 namespace {
 
 std::vector<std::span<const uint8_t>> mapFiles(const std::string& folder) {

@@ -9,6 +9,8 @@
 #include "tools/packer/license_check.h"
 #include "tools/packer/pack_payload.h"
 
+using namespace packer;
+
 namespace {
 
 TEST(DemoLicense, HasTheFiguresOfThisBuild) {

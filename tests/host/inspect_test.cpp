@@ -13,6 +13,8 @@
 #include "tools/packer/pack_payload.h"
 #include "tools/packer/summary_table.h"
 
+using namespace packer;
+
 namespace {
 
 // A packed payload of five related files and the PE image around it.

@@ -13,6 +13,8 @@
 #include "tools/packer/pack_error.h"
 #include "tools/packer/pack_payload.h"
 
+using namespace packer;
+
 namespace {
 
 using namespace std::literals;

@@ -7,6 +7,8 @@
 #include "tools/packer/matcher.h"
 #include "tools/packer/store_index.h"
 
+using namespace packer;
+
 namespace {
 
 // Pieces written compactly: a literal run of n bytes is {n}, a copy is {n, storeOffset}.

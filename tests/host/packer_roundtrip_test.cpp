@@ -11,6 +11,8 @@
 #include "tests/host/packer_test_files.h"
 #include "tools/packer/pack_payload.h"
 
+using namespace packer;
+
 namespace {
 
 struct FileSet {

@@ -19,6 +19,12 @@
 #include "tools/packer/license_check.h"
 #include "tools/packer/summary_table.h"
 
+using packer::checkLicenseText;
+using packer::formatEntryTable;
+using packer::groupedDigits;
+using packer::LicenseFault;
+using packer::PackSummary;
+
 namespace {
 
 std::string hex32(uint32_t value) {

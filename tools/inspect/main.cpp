@@ -15,6 +15,8 @@
 #include "tools/inspect/inspect.h"
 #include "tools/packer/summary_table.h"
 
+using packer::groupedDigits;
+
 namespace {
 
 const char USAGE[] =

@@ -7,6 +7,8 @@
 
 #include "tools/packer/pack_error.h"
 
+namespace packer {
+
 namespace {
 uint64_t pageUp(uint64_t value, uint64_t page) { return (value + page - 1) / page * page; }
 }  // namespace
@@ -40,3 +42,5 @@ uint64_t ChunkStore::append(const uint8_t* run, uint64_t count) {
     length += count;
     return offset;
 }
+
+}  // namespace packer

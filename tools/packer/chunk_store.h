@@ -5,6 +5,8 @@
 
 #include "tools/packer/payload_inputs.h"
 
+namespace packer {
+
 struct ChunkStore {
     uint8_t* bytes = nullptr;
     uint64_t length = 0;
@@ -25,3 +27,5 @@ struct ChunkStore {
 private:
     uint64_t reserved = 0;
 };
+
+}  // namespace packer

@@ -2,6 +2,8 @@
 
 #include "payload/payload_format.h"
 
+namespace packer {
+
 std::vector<ChunkRef> placePieces(const std::vector<Piece>& pieces) {
     std::vector<ChunkRef> refs;
     refs.reserve(pieces.size());
@@ -38,3 +40,5 @@ std::vector<uint8_t> buildDirectory(const std::vector<PackedEntry>& entries) {
     }
     return directory;
 }
+
+}  // namespace packer

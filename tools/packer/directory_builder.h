@@ -7,6 +7,8 @@
 
 #include "tools/packer/matcher.h"
 
+namespace packer {
+
 struct ChunkRef {
     uint32_t offset = 0;
     uint32_t count = 0;
@@ -27,3 +29,5 @@ std::vector<ChunkRef> placePieces(const std::vector<Piece>& pieces);
 
 // Name and NUL, hash, size, ChunkRefs and the { 0, 0 } terminator of each entry, back to back.
 std::vector<uint8_t> buildDirectory(const std::vector<PackedEntry>& entries);
+
+}  // namespace packer

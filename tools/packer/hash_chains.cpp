@@ -5,6 +5,8 @@
 #include "payload/payload_format.h"
 #include "payload/payload_hash.h"
 
+namespace packer {
+
 namespace {
 
 constexpr size_t MAX_CHAINS = 6;
@@ -73,3 +75,5 @@ std::vector<uint32_t> payloadHashes(std::span<const std::span<const uint8_t>> in
     }
     return result;
 }
+
+}  // namespace packer

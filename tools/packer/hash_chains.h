@@ -5,5 +5,9 @@
 #include <span>
 #include <vector>
 
+namespace packer {
+
 // hashes[i] = payloadHash(inputs[i]) for every i.
 std::vector<uint32_t> payloadHashes(std::span<const std::span<const uint8_t>> inputs);
+
+}  // namespace packer

@@ -11,6 +11,8 @@
 #include "payload/payload_format.h"
 #include "tools/packer/pack_error.h"
 
+namespace packer {
+
 namespace {
 
 std::string quoted(const std::string& path) {
@@ -122,3 +124,5 @@ void ImageWriter::commit(std::span<const uint8_t> license, std::span<const uint8
     }
     committed_ = true;
 }
+
+}  // namespace packer

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace packer {
+
 // The assembler text for regions stored at the three absolute paths.
 std::string payloadImageAssembly(const std::string& licensePath, const std::string& storePath,
                                  const std::string& directoryPath);
@@ -30,3 +32,5 @@ private:
     int storeFd_ = -1;
     bool committed_ = false;
 };
+
+}  // namespace packer

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace packer {
+
 namespace {
 
 LicenseFault fault(uint64_t line, uint64_t column, std::string reason) {
@@ -36,3 +38,5 @@ LicenseFault checkLicenseText(std::span<const uint8_t> text) {
     if (column != 1 || text.empty()) return fault(line, column, "the text does not end with CR LF");
     return LicenseFault{};
 }
+
+}  // namespace packer

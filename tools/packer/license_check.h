@@ -4,6 +4,8 @@
 #include <span>
 #include <string>
 
+namespace packer {
+
 struct LicenseFault {
     bool ok = true;
     uint64_t line = 0;    // 1-based line of the first bad byte
@@ -12,3 +14,5 @@ struct LicenseFault {
 };
 
 LicenseFault checkLicenseText(std::span<const uint8_t> text);
+
+}  // namespace packer

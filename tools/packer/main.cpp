@@ -8,6 +8,8 @@
 #include "tools/packer/pack_error.h"
 #include "tools/packer/pack_payload.h"
 
+using namespace packer;
+
 namespace {
 
 int usage() {

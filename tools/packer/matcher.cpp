@@ -5,6 +5,8 @@
 #include <cstring>
 #include <immintrin.h>
 
+namespace packer {
+
 namespace {
 
 constexpr uint64_t W = StoreIndex::WINDOW;
@@ -236,3 +238,5 @@ std::vector<Piece> cutIntoPieces(StoreIndex& index, ChunkStore& store, const uin
     placeSettled(true);
     return std::move(settler.pieces);
 }
+
+}  // namespace packer

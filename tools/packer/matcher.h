@@ -12,6 +12,8 @@
 #include "tools/packer/chunk_store.h"
 #include "tools/packer/store_index.h"
 
+namespace packer {
+
 struct Piece {
     uint64_t begin = 0;       // offset in the file
     uint64_t length = 0;
@@ -56,3 +58,5 @@ private:
 };
 
 std::vector<Piece> settlePieces(const std::vector<Piece>& raw);
+
+}  // namespace packer

@@ -6,6 +6,8 @@
 #include "payload/entry_directory.h"
 #include "payload/payload_format.h"
 
+namespace packer {
+
 namespace {
 
 std::string entryFault(int i, const std::string& what) { return std::string(PAYLOAD_ENTRY_KEYS[i]) + ": " + what; }
@@ -103,3 +105,5 @@ std::string verifyOutput(std::span<const std::span<const uint8_t>> inputs, std::
         if (!sound[i]) return entryFault(i, "does not reassemble to its input");
     return {};
 }
+
+}  // namespace packer

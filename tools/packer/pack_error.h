@@ -3,6 +3,10 @@
 #include <stdexcept>
 #include <string>
 
+namespace packer {
+
 struct PackError : std::runtime_error {
     explicit PackError(const std::string& message) : std::runtime_error(message) {}
 };
+
+}  // namespace packer

@@ -18,6 +18,8 @@
 #include "tools/packer/pack_error.h"
 #include "tools/packer/store_index.h"
 
+namespace packer {
+
 namespace {
 
 std::string storeTooLarge(const MappedFile& file, uint64_t length, uint64_t limit) {
@@ -134,3 +136,5 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return summary;
 }
+
+}  // namespace packer

@@ -7,6 +7,8 @@
 #include "tools/packer/progress.h"
 #include "tools/packer/summary_table.h"
 
+namespace packer {
+
 struct PackOptions {
     PackLimits limits;
     unsigned threads = 2;
@@ -17,3 +19,5 @@ struct PackOptions {
 // Packs payloadDir into outDir. Throws PackError (naming the file) on bad input or a failed write; then no
 // output file has been replaced and no temporary is left.
 PackSummary packPayload(const std::string& payloadDir, const std::string& outDir, const PackOptions& options);
+
+}  // namespace packer

@@ -10,6 +10,8 @@
 #include "tools/packer/license_check.h"
 #include "tools/packer/pack_error.h"
 
+namespace packer {
+
 namespace {
 
 std::string systemError(const std::string& path, const char* what) {
@@ -84,3 +86,5 @@ std::unique_ptr<PayloadInputs> loadPayloadInputs(const std::string& payloadDir, 
     }
     return inputs;
 }
+
+}  // namespace packer

@@ -8,6 +8,8 @@
 
 #include "payload/payload_format.h"
 
+namespace packer {
+
 struct PackLimits {
     uint64_t maxFileSize = 0xFFFFFFFFull;   // a DirectoryEntry's size is a u32
     uint64_t maxStoreSize = 0xFFFFFFFFull;  // every offset + count of a ChunkRef must fit a u32
@@ -34,3 +36,5 @@ struct PayloadInputs {
 // Reads PAYLOAD_DIR/license.txt (checked) and maps PAYLOAD_DIR/<key> for each EntryKey.
 // Throws PackError naming the file for a missing, unreadable or oversized file or a bad license byte.
 std::unique_ptr<PayloadInputs> loadPayloadInputs(const std::string& payloadDir, const PackLimits& limits);
+
+}  // namespace packer

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <unistd.h>
 
+namespace packer {
+
 namespace {
 constexpr auto TERMINAL_INTERVAL = std::chrono::milliseconds(100);
 constexpr auto LINES_INTERVAL = std::chrono::seconds(5);
@@ -51,3 +53,5 @@ void Progress::finish() {
     }
     lineOpen_ = false;
 }
+
+}  // namespace packer

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace packer {
+
 struct Progress {
     enum class Mode { Silent, Terminal, Lines };
 
@@ -24,3 +26,5 @@ private:
     bool lineOpen_ = false;
     void show(const std::string& text, bool force);
 };
+
+}  // namespace packer

@@ -6,6 +6,8 @@
 
 #include "tools/packer/pack_error.h"
 
+namespace packer {
+
 StoreIndex::~StoreIndex() {
     if (slots != nullptr) ::munmap(slots, mapped);
 }
@@ -48,3 +50,5 @@ void StoreIndex::extend(const uint8_t* store, uint64_t length) {
         if (*slot == 0 || uint32_t(*slot) - 1 >= first) *slot = uint64_t(uint32_t(hash)) << 32 | (offset + 1);
     }
 }
+
+}  // namespace packer

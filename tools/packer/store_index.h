@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace packer {
+
 struct StoreIndex {
     static constexpr uint32_t WINDOW = 16;
 
@@ -47,3 +49,5 @@ struct StoreIndex {
 private:
     uint64_t mapped = 0;
 };
+
+}  // namespace packer

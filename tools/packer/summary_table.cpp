@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace packer {
+
 std::string groupedDigits(uint64_t value) {
     std::string digits = std::to_string(value);
     std::string text;
@@ -51,3 +53,5 @@ std::string formatSummary(const PackSummary& summary) {
     std::snprintf(time, sizeof time, "packed in %.2f s\n", summary.seconds);
     return text + time;
 }
+
+}  // namespace packer

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace packer {
+
 struct EntrySummary {
     std::string key;
     uint64_t size = 0;
@@ -27,3 +29,5 @@ std::string formatSummary(const PackSummary& summary);
 
 // 1234567 -> "1,234,567"
 std::string groupedDigits(uint64_t value);
+
+}  // namespace packer
