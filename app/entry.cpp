@@ -1,7 +1,7 @@
 // The installer's entry routine: no C runtime start-up runs before it, it takes no arguments and never returns.
 #include <windows.h>
 #include <commctrl.h>
-#include "app/commands.h"
+#include "app/error_box.h"
 #include "app/installer_state.h"
 #include "app/license_text.h"
 #include "app/messages.h"
@@ -33,7 +33,7 @@ extern "C" void installerEntry() {
     uint64_t length = uint64_t(licenseTextEnd - licenseTextBegin);
     Unit* license = static_cast<Unit*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, 2 * length + 2));
     if (!license) {
-        MessageBoxW(nullptr, wide(MSG_OUT_OF_MEMORY), nullptr, MB_OK);
+        showError(nullptr, MSG_OUT_OF_MEMORY);
         ExitProcess(0);
     }
     widenLicenseText(license, licenseTextBegin, licenseTextEnd);
@@ -44,7 +44,6 @@ extern "C" void installerEntry() {
     if (DialogBoxIndirectParamW(nullptr, dialogTemplate, nullptr, licenseDialogProc, 0) != 0) {
         discoverTargets();
         buildSelectionDialog();
-        guardCancelWhileInstalling();
         // Returns after Cancel or Uninstall; after Install the worker ends the process instead.
         DialogBoxIndirectParamW(nullptr, dialogTemplate, nullptr, selectionDialogProc, 0);
     }

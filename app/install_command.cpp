@@ -1,6 +1,7 @@
 // installCommand: freezes the selection dialog and hands the installation to one worker thread.
 #include "app/commands.h"
 #include <commctrl.h>
+#include "app/error_box.h"
 #include "app/installer_state.h"
 #include "app/messages.h"
 #include "app/win_text.h"
@@ -16,11 +17,10 @@ static void reopenDialog(HWND dialog) {
     SendMessageW(GetDlgItem(dialog, IDC_PROGRESS), PBM_SETMARQUEE, FALSE, 0);
     EnableWindow(GetDlgItem(dialog, IDC_UNINSTALL), TRUE);
     EnableWindow(GetDlgItem(dialog, IDCANCEL), TRUE);
-    for (int i = 0; i < 4; ++i)
-        EnableWindow(GetDlgItem(dialog, IDC_TARGET_CLAP64 + i), (state.availableTargets & (1 << i)) != 0);
+    setTargetBoxes(dialog, false);
     EnableWindow(GetDlgItem(dialog, IDOK), state.selectedTargets != 0);
     workerStarted = false;
-    MessageBoxW(dialog, wide(MSG_OUT_OF_MEMORY), nullptr, MB_OK);
+    showError(dialog, MSG_OUT_OF_MEMORY);
 }
 
 void installCommand(HWND dialog) {
@@ -38,9 +38,4 @@ void installCommand(HWND dialog) {
 void cancelUnlessInstallingCommand(HWND dialog) {
     if (workerStarted) return;
     cancelCommand(dialog);
-}
-
-void guardCancelWhileInstalling() {
-    for (uint64_t i = 0; i < state.commandCount; ++i)
-        if (state.commands[i].id == IDCANCEL) state.commands[i].handler = cancelUnlessInstallingCommand;
 }

@@ -32,6 +32,12 @@ enum : int32_t {
     IDC_PROMPT = 0xFFFF,
 };
 
+// The two standard button ids, as <windows.h> defines them, for code that builds without it.
+#ifndef IDOK
+#define IDOK 1
+#define IDCANCEL 2
+#endif
+
 constexpr uint64_t COMMAND_CAPACITY = 100;
 constexpr uint64_t TEMPLATE_BUFFER_SIZE = 16842752;  // 16 MiB and 64 KiB
 constexpr uint64_t LABEL_UNITS = 352;

@@ -39,9 +39,6 @@ constexpr uint32_t GROUP_BUTTON = 0x50030000;     // WS_CHILD | WS_VISIBLE | WS_
 constexpr uint32_t MARQUEE_BAR = 0x50000008;      // WS_CHILD | WS_VISIBLE | PBS_MARQUEE
 constexpr uint32_t STATIC_EDGE = 0x20000;         // WS_EX_STATICEDGE
 
-constexpr uint32_t ID_OK = 1;       // IDOK
-constexpr uint32_t ID_CANCEL = 2;   // IDCANCEL
-
 // Header of both dialogs: a window-coloured band, the title on it, an etched line under it that overhangs
 // the dialog's edges by 5 units on either side.
 #define HEADER_CONTROLS                                                                                        \
@@ -54,8 +51,8 @@ constexpr LaidOutControl licenseLayout[] = {
     {u"STATIC", 0, GROUP_TEXT, 0, {13, 296, 28, 41}, TEXT_FIXED,
      u"To install Moravel, you need to agree to the end-user license agreement.", 0, nullptr},
     {u"EDIT", STATIC_EDGE, LICENSE_BOX, 0, {19, 290, 46, 161}, TEXT_LICENSE, nullptr, 0, nullptr},
-    {u"BUTTON", 0, PUSH_BUTTON, ID_CANCEL, {252, 302, 172, 186}, TEXT_FIXED, u"&Cancel", 0, cancelCommand},
-    {u"BUTTON", 0, DEFAULT_BUTTON, ID_OK, {198, 248, 172, 186}, TEXT_FIXED, u"&Agree", 0, agreeCommand},
+    {u"BUTTON", 0, PUSH_BUTTON, IDCANCEL, {252, 302, 172, 186}, TEXT_FIXED, u"&Cancel", 0, cancelCommand},
+    {u"BUTTON", 0, DEFAULT_BUTTON, IDOK, {198, 248, 172, 186}, TEXT_FIXED, u"&Agree", 0, agreeCommand},
 };
 
 constexpr LaidOutControl selectionLayout[] = {
@@ -76,8 +73,9 @@ constexpr LaidOutControl selectionLayout[] = {
      u"Standalone application", 0, toggleStandaloneCommand},
     {u"BUTTON", 0, GROUP_BUTTON, IDC_UNINSTALL, {7, 57, 172, 186}, TEXT_FIXED, u"&Uninstall", 0,
      uninstallCommand},
-    {u"BUTTON", 0, PUSH_BUTTON, ID_CANCEL, {252, 302, 172, 186}, TEXT_FIXED, u"&Cancel", 0, cancelCommand},
-    {u"BUTTON", 0, DEFAULT_BUTTON, ID_OK, {198, 248, 172, 186}, TEXT_FIXED, u"&Install", 0, installCommand},
+    {u"BUTTON", 0, PUSH_BUTTON, IDCANCEL, {252, 302, 172, 186}, TEXT_FIXED, u"&Cancel", 0,
+     cancelUnlessInstallingCommand},
+    {u"BUTTON", 0, DEFAULT_BUTTON, IDOK, {198, 248, 172, 186}, TEXT_FIXED, u"&Install", 0, installCommand},
     {u"msctls_progress32", 0, MARQUEE_BAR, IDC_PROGRESS, {67, 188, 173, 185}, TEXT_FIXED,
      u"Installation progress", 0, nullptr},
 };

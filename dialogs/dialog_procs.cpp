@@ -29,16 +29,20 @@ INT_PTR CALLBACK selectionDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
     if (message == WM_INITDIALOG) {
         // Every check box is created enabled and unticked; availability decides both here, before the
         // dialog is centred and shown.
-        for (int i = 0; i < 4; ++i) {
-            const int32_t bit = state.availableTargets & (1 << i);
-            EnableWindow(GetDlgItem(hwnd, IDC_TARGET_CLAP64 + i), bit);
-            const WPARAM tick = bit != 0 ? BST_CHECKED : BST_UNCHECKED;
-            SendMessageW(GetDlgItem(hwnd, IDC_TARGET_CLAP64 + i), BM_SETCHECK, tick, 0);
-        }
+        setTargetBoxes(hwnd, true);
         state.selectedTargets = state.availableTargets;
         EnableWindow(GetDlgItem(hwnd, IDOK), state.availableTargets);
     }
     return licenseDialogProc(hwnd, message, wParam, lParam);
+}
+
+void setTargetBoxes(HWND dialog, bool tick) {
+    for (int i = 0; i < 4; ++i) {
+        const int32_t bit = state.availableTargets & (1 << i);
+        HWND box = GetDlgItem(dialog, IDC_TARGET_CLAP64 + i);
+        EnableWindow(box, bit);
+        if (tick) SendMessageW(box, BM_SETCHECK, bit != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
 }
 
 void centreOnWorkArea(HWND hwnd) {

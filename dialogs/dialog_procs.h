@@ -6,3 +6,5 @@
 INT_PTR CALLBACK licenseDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK selectionDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 void centreOnWorkArea(HWND hwnd);
+// Enables each target check box exactly where its target is available; with tick, ticks exactly those too.
+void setTargetBoxes(HWND dialog, bool tick);

@@ -152,7 +152,8 @@ void pressEscape(HWND dialog) {
 
 void pressCloseBox(HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
-void checkControls(HWND dialog, const ExpectedControl* expected, int count, const char* file, int line) {
+void checkControls(HWND dialog, const DialogControl* expected, int count, const wchar_t* const* texts,
+                   int available, const char* file, int line) {
     char what[1024];
     int index = 0;
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT), ++index) {
@@ -161,7 +162,11 @@ void checkControls(HWND dialog, const ExpectedControl* expected, int count, cons
             wintest::fail(file, line, what);
             return;
         }
-        const ExpectedControl& e = expected[index];
+        const DialogControl& e = expected[index];
+        const wchar_t* wantText = e.text ? e.text : texts[index];
+        const int bit = targetBit(e.id);
+        const bool wantEnabled = bit == 0 || (available & bit) != 0;
+        const int wantChecked = bit == 0 ? -1 : (available & bit) != 0 ? BST_CHECKED : BST_UNCHECKED;
         static wchar_t text[65536];
         wchar_t className[64] = {};
         GetClassNameW(child, className, 64);
@@ -171,15 +176,15 @@ void checkControls(HWND dialog, const ExpectedControl* expected, int count, cons
         DWORD style = DWORD(GetWindowLongW(child, GWL_STYLE)) & ~DWORD(WS_DISABLED);
         int id = GetDlgCtrlID(child);
         bool enabled = IsWindowEnabled(child) != 0;
-        int checked = e.checked < 0 ? -1 : int(SendMessageW(child, BM_GETCHECK, 0, 0));
+        int checked = bit == 0 ? -1 : int(SendMessageW(child, BM_GETCHECK, 0, 0));
         bool same = _wcsicmp(className, e.className) == 0 && style == e.style && id == e.id &&
-                    (!e.text || wcscmp(text, e.text) == 0) && enabled == e.enabled && checked == e.checked;
+                    wcscmp(text, wantText) == 0 && enabled == wantEnabled && checked == wantChecked;
         if (!same) {
             snprintf(what, sizeof what,
                      "control %d: got %ls style %08lx id %d \"%.60ls\" enabled %d checked %d; "
                      "want %ls style %08lx id %d \"%.60ls\" enabled %d checked %d",
                      index + 1, className, style, id, text, enabled, checked, e.className, e.style, e.id,
-                     e.text ? e.text : L"(any)", e.enabled, e.checked);
+                     wantText, wantEnabled, wantChecked);
             wintest::fail(file, line, what);
         }
     }

@@ -5,9 +5,9 @@
 // box that only this driver can answer.
 #pragma once
 #include <windows.h>
+#include "tests/windows/expected_dialogs.h"
 
 constexpr DWORD UI_TIMEOUT_MS = 60000;
-#define INSTALLER_TITLE L"Moravel Synthesizer Installer"
 
 // One change to the child's environment: value null removes the variable.
 struct EnvOverride {
@@ -55,18 +55,11 @@ void pressMnemonic(HWND dialog, wchar_t letter);
 void pressEscape(HWND dialog);
 void pressCloseBox(HWND dialog);
 
-// What one control should be when checked: class, style word (WS_DISABLED aside), id, text, state.
-struct ExpectedControl {
-    const wchar_t* className;
-    DWORD style;
-    int id;
-    const wchar_t* text;  // null: not compared
-    bool enabled;
-    int checked;  // BST_CHECKED / BST_UNCHECKED for check boxes, -1 for other controls
-};
-// Checks the dialog's child windows, in creation order, against the table; reports each difference.
-void checkControls(HWND dialog, const ExpectedControl* expected, int count, const char* file, int line);
-#define CHECK_CONTROLS(dialog, table) checkControls(dialog, table, int(sizeof table / sizeof table[0]), __FILE__, __LINE__)
+// Checks the dialog's child windows, in creation order, against the table: class, style (WS_DISABLED aside), id,
+// text (texts[i] where the table's is null) and, as targetBit says for the available targets, enabled and ticked.
+// Reports each difference.
+void checkControls(HWND dialog, const DialogControl* expected, int count, const wchar_t* const* texts,
+                   int available, const char* file, int line);
 
 // The part of a control's state that the installer changes while it runs.
 struct ControlState {

@@ -14,6 +14,7 @@ void toggleFlStudioCommand(HWND__*) {}
 void toggleStandaloneCommand(HWND__*) {}
 void installCommand(HWND__*) {}
 void uninstallCommand(HWND__*) {}
+void cancelUnlessInstallingCommand(HWND__*) {}
 
 namespace {
 
@@ -65,7 +66,7 @@ TEST(SelectionLayout, ReplacesTheLicenseCommandsWithItsSeven) {
     state.availableTargets = TARGET_STANDALONE;
     buildSelectionDialog();
     expectCommands({{1000, toggleClap64Command}, {1001, toggleClap32Command}, {1002, toggleFlStudioCommand},
-                    {1003, toggleStandaloneCommand}, {2000, uninstallCommand}, {2, cancelCommand},
+                    {1003, toggleStandaloneCommand}, {2000, uninstallCommand}, {2, cancelUnlessInstallingCommand},
                     {1, installCommand}});
     state.availableTargets = 0;
 }

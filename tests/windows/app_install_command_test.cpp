@@ -67,7 +67,6 @@ static HWND openSelection() {
     state.clap64Label[0] = 0;
     append(state.clap64Label, u"Target: C:\\Common\\CLAP");
     buildSelectionDialog();
-    guardCancelWhileInstalling();
     HWND dialog = CreateDialogIndirectParamW(nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(state.templateBuffer),
                                              nullptr, selectionDialogProc, 0);
     HWND progress = GetDlgItem(dialog, IDC_PROGRESS);

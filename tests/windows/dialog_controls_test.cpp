@@ -7,6 +7,7 @@
 #include "dialogs/command_table.h"
 #include "dialogs/dialog_layouts.h"
 #include "dialogs/dialog_procs.h"
+#include "tests/windows/expected_dialogs.h"
 #include "tests/windows/wintest.h"
 
 // Link-time stand-ins for the commands of app/, which the selection layout registers.
@@ -14,22 +15,9 @@ static int installCalls = 0;
 static int uninstallCalls = 0;
 void installCommand(HWND) { ++installCalls; }
 void uninstallCommand(HWND) { ++uninstallCalls; }
+void cancelUnlessInstallingCommand(HWND dialog) { cancelCommand(dialog); }
 
 namespace {
-
-struct ExpectedControl {
-    const wchar_t* className;  // as GetClassNameW reports it
-    DWORD style;
-    DWORD exStyle;
-    int id;
-    RECT placement;  // x, y, cx, cy in dialog units
-    std::wstring text;
-};
-
-// The dialog manager adds WS_EX_NOPARENTNOTIFY to every control it creates from a template, and an etched
-// static control gives itself a static edge.
-constexpr DWORD ADDED_EX_STYLE = WS_EX_NOPARENTNOTIFY;
-constexpr DWORD ETCHED_EX_STYLE = WS_EX_STATICEDGE;
 
 HWND createDialog(DLGPROC procedure) {
     static bool initialised = false;
@@ -54,10 +42,12 @@ std::wstring className(HWND window) {
     return name;
 }
 
-// Walks the children in creation order (the dialog manager puts each new control at the bottom).
-void checkControls(HWND dialog, const ExpectedControl* expected, int count) {
+// Walks the children in creation order (the dialog manager puts each new control at the bottom); texts[i]
+// stands in for a null text in the table.
+void checkControls(HWND dialog, const DialogControl* expected, int count, const wchar_t* const* texts,
+                   int32_t available) {
     const std::wstring caption = windowText(dialog);
-    CHECK_WSTR(caption.c_str(), L"Moravel Synthesizer Installer");
+    CHECK_WSTR(caption.c_str(), INSTALLER_TITLE);
     HWND child = GetWindow(dialog, GW_CHILD);
     for (int i = 0; i < count; ++i, child = GetWindow(child, GW_HWNDNEXT)) {
         printf("    control %d\n", i + 1);
@@ -65,10 +55,12 @@ void checkControls(HWND dialog, const ExpectedControl* expected, int count) {
         if (child == nullptr) return;
         const std::wstring name = className(child), text = windowText(child);
         CHECK_WSTR(name.c_str(), expected[i].className);
-        CHECK_EQ(DWORD(GetWindowLongW(child, GWL_STYLE)), expected[i].style);
-        CHECK_EQ(DWORD(GetWindowLongW(child, GWL_EXSTYLE)) & ~ADDED_EX_STYLE, expected[i].exStyle);
+        const int bit = targetBit(expected[i].id);
+        const DWORD disabled = bit != 0 && (available & bit) == 0 ? WS_DISABLED : 0;
+        CHECK_EQ(DWORD(GetWindowLongW(child, GWL_STYLE)), expected[i].style | disabled);
+        CHECK_EQ(DWORD(GetWindowLongW(child, GWL_EXSTYLE)) & ~DWORD(WS_EX_NOPARENTNOTIFY), expected[i].exStyle);
         CHECK_EQ(GetDlgCtrlID(child), expected[i].id);
-        CHECK_WSTR(text.c_str(), expected[i].text.c_str());
+        CHECK_WSTR(text.c_str(), expected[i].text ? expected[i].text : texts[i]);
         // Position and size are converted to pixels one by one, as the dialog manager does.
         RECT pixels = expected[i].placement;
         MapDialogRect(dialog, &pixels);
@@ -78,7 +70,7 @@ void checkControls(HWND dialog, const ExpectedControl* expected, int count) {
         CHECK_EQ(actual.left, pixels.left);
         CHECK_EQ(actual.top, pixels.top);
         if ((expected[i].style & SS_TYPEMASK) == SS_ETCHEDHORZ && name == L"Static") {
-            // An etched line sizes itself: its client area keeps the width and becomes 0 high.
+            // Wine only: an etched line sizes itself, keeping the width and becoming 0 high.
             RECT client;
             GetClientRect(child, &client);
             CHECK_EQ(client.right, pixels.right);
@@ -95,11 +87,6 @@ void setLabel(Unit* label, const wchar_t* text) {
     int i = 0;
     for (; text[i] != 0; ++i) label[i] = Unit(text[i]);
     label[i] = 0;
-}
-
-// An automatic check box, disabled at WM_INITDIALOG when its target is not available.
-DWORD checkBoxStyle(int32_t available, int32_t bit) {
-    return 0x50010003u | ((available & bit) != 0 ? 0u : DWORD(WS_DISABLED));
 }
 
 bool ticked(HWND dialog, int id) { return SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
@@ -120,17 +107,9 @@ TEST(license_dialog_controls_are_made_as_laid_out) {
     HWND dialog = createDialog(licenseDialogProc);
     CHECK(dialog != nullptr);
     if (!dialog) return;
-    const ExpectedControl expected[] = {
-        {L"Static", 0x50000006, 0, 0, {0, 0, 309, 19}, L""},
-        {L"Static", 0x50020001, 0, 3000, {0, 6, 309, 9}, L"Moravel Synthesizer Installer"},
-        {L"Static", 0x50000010, ETCHED_EX_STYLE, 0, {-5, 19, 319, 1}, L""},
-        {L"Static", 0x50020000, 0, 0, {13, 28, 283, 13},
-         L"To install Moravel, you need to agree to the end-user license agreement."},
-        {L"Edit", 0x50210844, WS_EX_STATICEDGE, 0, {19, 46, 271, 115}, license},
-        {L"Button", 0x50010000, 0, IDCANCEL, {252, 172, 50, 14}, L"&Cancel"},
-        {L"Button", 0x50010001, 0, IDOK, {198, 172, 50, 14}, L"&Agree"},
-    };
-    checkControls(dialog, expected, 7);
+    const wchar_t* texts[7] = {};
+    texts[LICENSE_BOX_INDEX] = license.c_str();
+    checkControls(dialog, LICENSE_CONTROLS, 7, texts, 0);
     DestroyWindow(dialog);
 }
 
@@ -153,24 +132,9 @@ TEST(selection_dialog_controls_are_made_as_laid_out) {
         HWND dialog = createDialog(selectionDialogProc);
         CHECK(dialog != nullptr);
         if (!dialog) return;
-        const ExpectedControl expected[] = {
-            {L"Static", 0x50000006, 0, 0, {0, 0, 309, 19}, L""},
-            {L"Static", 0x50020001, 0, 3000, {0, 6, 309, 9}, L"Moravel Synthesizer Installer"},
-            {L"Static", 0x50000010, ETCHED_EX_STYLE, 0, {-5, 19, 319, 1}, L""},
-            {L"Static", 0x50000000, 0, 0xFFFF, {13, 28, 283, 13}, L"Select the versions you want to install:"},
-            {L"Button", checkBoxStyle(c.available, 1), 0, 1000, {27, 41, 255, 14}, L"CLAP (64-bit)"},
-            {L"Static", 0x50000000, 0, 0, {37, 55, 235, 20}, c.labels[0]},
-            {L"Button", checkBoxStyle(c.available, 2), 0, 1001, {27, 75, 255, 14}, L"CLAP (32-bit)"},
-            {L"Static", 0x50000000, 0, 0, {37, 89, 235, 20}, c.labels[1]},
-            {L"Button", checkBoxStyle(c.available, 4), 0, 1002, {27, 109, 255, 14}, L"FL Studio native"},
-            {L"Static", 0x50000000, 0, 0, {37, 123, 235, 20}, c.labels[2]},
-            {L"Button", 0x50010003, 0, 1003, {27, 143, 255, 14}, L"Standalone application"},
-            {L"Button", 0x50030000, 0, 2000, {7, 172, 50, 14}, L"&Uninstall"},
-            {L"Button", 0x50010000, 0, IDCANCEL, {252, 172, 50, 14}, L"&Cancel"},
-            {L"Button", 0x50010001, 0, IDOK, {198, 172, 50, 14}, L"&Install"},
-            {L"msctls_progress32", 0x50000008, 0, 3001, {67, 173, 121, 12}, L"Installation progress"},
-        };
-        checkControls(dialog, expected, 15);
+        const wchar_t* texts[15] = {};
+        for (int i = 0; i < 3; ++i) texts[TARGET_LABEL_INDEX[i]] = c.labels[i];
+        checkControls(dialog, SELECTION_CONTROLS, 15, texts, c.available);
         DestroyWindow(dialog);
     }
     state.availableTargets = 0;
