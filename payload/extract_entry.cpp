@@ -1,4 +1,5 @@
 #include "payload/extract_entry.h"
+#include "app/error_box.h"
 #include "app/installer_state.h"
 #include "app/messages.h"
 #include "app/win_text.h"
@@ -8,7 +9,7 @@
 
 // The installer cannot go on from a payload it cannot trust: tell the user, then end with exit code 1.
 [[noreturn]] static void reportCorruptedPayload(HWND owner) {
-    MessageBoxW(owner, wide(MSG_CORRUPTED), nullptr, MB_OK);
+    showError(owner, MSG_CORRUPTED);
     ExitProcess(1);
 }
 
@@ -22,7 +23,7 @@ void extractEntry(HWND owner, Unit* destinationPath, const char* key) {
     uint8_t* buffer = static_cast<uint8_t*>(HeapAlloc(heap, 0, size));
     if (!buffer) {
         state.installFailed = 1;
-        MessageBoxW(owner, wide(MSG_OUT_OF_MEMORY), nullptr, MB_OK);
+        showError(owner, MSG_OUT_OF_MEMORY);
         return;
     }
     // Nothing touches the disk before the file is assembled and verified.
@@ -41,7 +42,7 @@ void extractEntry(HWND owner, Unit* destinationPath, const char* key) {
     HANDLE file = CreateFileW(wide(destinationPath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        MessageBoxW(owner, wide(MSG_FOLDER_INACCESSIBLE), nullptr, MB_OK);
+        showError(owner, MSG_FOLDER_INACCESSIBLE);
         state.installFailed = 1;
         HeapFree(heap, 0, buffer);
         return;
@@ -52,7 +53,7 @@ void extractEntry(HWND owner, Unit* destinationPath, const char* key) {
     if (!wrote || written != size) {
         // A partly written plug-in is worse than none: a host would try to load it.
         DeleteFileW(wide(destinationPath));
-        MessageBoxW(owner, wide(MSG_FOLDER_INACCESSIBLE), nullptr, MB_OK);
+        showError(owner, MSG_FOLDER_INACCESSIBLE);
         state.installFailed = 1;
     }
     HeapFree(heap, 0, buffer);

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include "app/error_box.h"
 #include "app/installer_state.h"
 #include "app/messages.h"
 #include "app/win_text.h"
@@ -17,7 +18,7 @@ void clapTarget(HWND owner, int uninstall, int is32Bit) {
     DWORD count32 = GetEnvironmentVariableW(wide(CLAP32_VARIABLE), wide(path32), ENVIRONMENT_READ_UNITS);
     // Both folders must be usable whichever build is installed.
     if (!installValueUsable(count64) || !installValueUsable(count32)) {
-        if (!uninstall) MessageBoxW(owner, wide(MSG_FOLDER_INACCESSIBLE), nullptr, MB_OK);
+        if (!uninstall) showError(owner, MSG_FOLDER_INACCESSIBLE);
         return;
     }
     appendAt(path64 + count64, CLAP64_FILE_SUFFIX);
@@ -25,8 +26,8 @@ void clapTarget(HWND owner, int uninstall, int is32Bit) {
 
     if (uninstall) {
         // The CLAP folders stay: other plug-ins live there.
-        if (!DeleteFileW(wide(path64)) && deleteLeftFile(GetLastError())) state.removeFailed = 1;
-        if (!DeleteFileW(wide(path32)) && deleteLeftFile(GetLastError())) state.removeFailed = 1;
+        removeFile(path64);
+        removeFile(path32);
         return;
     }
     if (is32Bit) extractEntry(owner, path32, ENTRY_KEY_CLAP32);

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include "app/error_box.h"
 #include "app/installer_state.h"
 #include "app/messages.h"
 #include "app/win_text.h"
@@ -12,7 +13,7 @@ int flStudioTarget(HWND owner, int uninstall) {
     if (state.installFailed) return 0;
     Unit path[FOLDER_BUFFER_UNITS];
     if (!readFlStudioFolder(path)) {
-        if (!uninstall) MessageBoxW(owner, wide(MSG_NO_FL_STUDIO), nullptr, MB_OK);
+        if (!uninstall) showError(owner, MSG_NO_FL_STUDIO);
         return 0;
     }
     // Every path is the folder with one suffix; writing at folderEnd cuts back to the folder.
@@ -20,9 +21,9 @@ int flStudioTarget(HWND owner, int uninstall) {
     appendAt(folderEnd, FL64_FILE_SUFFIX);
 
     if (uninstall) {
-        if (!DeleteFileW(wide(path)) && deleteLeftFile(GetLastError())) state.removeFailed = 1;
+        removeFile(path);
         appendAt(folderEnd, FL32_FILE_SUFFIX);
-        if (!DeleteFileW(wide(path)) && deleteLeftFile(GetLastError())) state.removeFailed = 1;
+        removeFile(path);
         // Removes the folder only when it is empty: it may hold the user's own files.
         appendAt(folderEnd, FL_PLUGIN_FOLDER_SUFFIX);
         RemoveDirectoryW(wide(path));

@@ -1,5 +1,6 @@
 #include <windows.h>
 #include <shlobj.h>
+#include "app/error_box.h"
 #include "app/installer_state.h"
 #include "app/messages.h"
 #include "app/win_text.h"
@@ -25,7 +26,7 @@ void standaloneTarget(HWND owner, int uninstall) {
     if (FAILED(appDataResult) || FAILED(startMenuResult) ||
         !knownFolderUsable(reinterpret_cast<const Unit*>(appData)) ||
         !knownFolderUsable(reinterpret_cast<const Unit*>(startMenu))) {
-        if (!uninstall) MessageBoxW(owner, wide(MSG_FOLDER_INACCESSIBLE), nullptr, MB_OK);
+        if (!uninstall) showError(owner, MSG_FOLDER_INACCESSIBLE);
         return;
     }
 
@@ -39,8 +40,8 @@ void standaloneTarget(HWND owner, int uninstall) {
     appendAt(appendAt(shortcut, reinterpret_cast<const Unit*>(startMenu)), SHORTCUT_FILE_SUFFIX);
 
     if (uninstall) {
-        if (!DeleteFileW(wide(application)) && deleteLeftFile(GetLastError())) state.removeFailed = 1;
-        if (!DeleteFileW(wide(shortcut)) && deleteLeftFile(GetLastError())) state.removeFailed = 1;
+        removeFile(application);
+        removeFile(shortcut);
         return;
     }
     extractEntry(owner, application, ENTRY_KEY_STANDALONE);

@@ -23,11 +23,3 @@ bool buildClapLabel(Unit* label, Unit* folder, uint32_t count) {
     buildTargetLabel(label, folder, CLAP_FOLDER_SUFFIX);
     return true;
 }
-
-// Values of ERROR_FILE_NOT_FOUND and ERROR_PATH_NOT_FOUND; this file names no Windows header.
-constexpr uint32_t FILE_NOT_FOUND = 2;
-constexpr uint32_t PATH_NOT_FOUND = 3;
-
-bool deleteLeftFile(uint32_t lastError) {
-    return lastError != FILE_NOT_FOUND && lastError != PATH_NOT_FOUND;
-}

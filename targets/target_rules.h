@@ -70,7 +70,3 @@ void buildTargetLabel(Unit* label, Unit* folder, const Unit* suffix);
 // Contract: the same as buildTargetLabel, and count is what GetEnvironmentVariableW returned for folder.
 // Builds the CLAP label and returns true when the value is usable for discovery; false leaves both alone.
 bool buildClapLabel(Unit* label, Unit* folder, uint32_t count);
-
-// Given GetLastError() after a failed DeleteFileW: true when a file stayed behind, false when there was
-// no file (or no folder) to delete.
-bool deleteLeftFile(uint32_t lastError);

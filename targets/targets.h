@@ -9,4 +9,7 @@ void clapTarget(HWND owner, int uninstall, int is32Bit);
 int flStudioTarget(HWND owner, int uninstall);
 void standaloneTarget(HWND owner, int uninstall);
 
+// Deletes the file at path; one that can still be found afterwards sets state.removeFailed.
+void removeFile(const Unit* path);
+
 HRESULT createShortcut(const Unit* targetPath, const Unit* shortcutPath, const Unit* description);

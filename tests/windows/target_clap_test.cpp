@@ -141,6 +141,10 @@ TEST(remove_deletes_both_builds_and_keeps_the_clap_folders) {
         clapTarget(owner, 1, is32Bit);
         CHECK_EQ(state.removeFailed, 0);
         CHECK_FILES(folders.root, L"Common\\CLAP\\Other.clap");
+        // Nor where the file system refuses the name itself (DeleteFileW fails with ERROR_INVALID_NAME).
+        SetEnvironmentVariableW(L"COMMONPROGRAMFILES", (folders.common + L"\\no|name").c_str());
+        clapTarget(owner, 1, is32Bit);
+        CHECK_EQ(state.removeFailed, 0);
     }
     DestroyWindow(owner);
 }

@@ -1,0 +1,11 @@
+#include <windows.h>
+#include "app/installer_state.h"
+#include "app/win_text.h"
+#include "targets/targets.h"
+
+void removeFile(const Unit* path) {
+    if (DeleteFileW(wide(path))) return;
+    // Whatever the error says (no such file, a name the file system refuses, in use): the file stayed
+    // behind only if it can still be found.
+    if (GetFileAttributesW(wide(path)) != INVALID_FILE_ATTRIBUTES) state.removeFailed = 1;
+}
