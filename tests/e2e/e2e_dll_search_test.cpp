@@ -15,13 +15,12 @@
 
 // Runs a copy of this program from the planted folder in probe mode: a program that does not limit its DLL
 // search and loads the name as the common controls would.
-static DWORD runProbe(const Machine& m, const wchar_t* folder) {
+static DWORD runProbe(const ScenarioEnvironment& env, const wchar_t* folder) {
     wchar_t self[PATH_UNITS], probe[PATH_UNITS], commandLine[PATH_UNITS];
     GetModuleFileNameW(nullptr, self, PATH_UNITS);
     swprintf(probe, PATH_UNITS, L"%ls\\probe.exe", folder);
     CopyFileW(self, probe, FALSE);
     swprintf(commandLine, PATH_UNITS, L"\"%ls\" --probe", probe);
-    ScenarioEnvironment env = scenarioEnvironment(&m);
     Installer child;
     if (!startInstaller(&child, probe, env.overrides, SCENARIO_OVERRIDES, commandLine)) return 99;
     return waitForExit(&child);
@@ -33,8 +32,9 @@ static void copyInto(const wchar_t* source, const wchar_t* folder, const wchar_t
 }
 
 TEST(a_dll_planted_beside_the_installer_stays_unloaded) {
-    Machine m;
-    prepareMachine(&m, "planted_dll");
+    Scenario s;
+    prepareScenario(&s, "planted_dll", 0);
+    const Machine& m = s.m;
     wchar_t folder[PATH_UNITS], exe[PATH_UNITS], dll[PATH_UNITS], mark[PATH_UNITS];
     swprintf(folder, PATH_UNITS, L"%ls\\Downloads", m.scratch);
     makeFolders(folder);
@@ -47,26 +47,19 @@ TEST(a_dll_planted_beside_the_installer_stays_unloaded) {
     swprintf(mark, PATH_UNITS, L"%ls\\planted_dll_was_loaded", folder);
 
     // The control: a program that does not limit its search takes the planted file over the system's.
-    CHECK_EQ(runProbe(m, folder), 0u);
+    CHECK_EQ(runProbe(s.env, folder), 0u);
     CHECK_MSG(fileExists(mark), "%ls: %s, want a file", mark, describePath(mark));
     DeleteFileW(mark);
 
-    ScenarioEnvironment env = scenarioEnvironment(&m);
-    Installer installer;
-    HWND selection = startAtSelection(&installer, exe, &env);
-    CHECK(selection != nullptr);
-    if (!selection) { waitForExit(&installer, 0); return; }
+    if (!REACH_SELECTION(&s, exe)) return;
     // The dialogs are up, so the graphics driver is loaded: from System32, as the missing mark shows.
     CHECK_ABSENT(mark);
     // Install the standalone application too, which brings in COM and the shell link.
-    for (int id : {1000, 1001}) click(selection, id);
-    WAIT_FOR_STATES(selection, {1000, true, BST_UNCHECKED}, {1001, true, BST_UNCHECKED});
-    click(selection, IDOK);
-    ShownBox box;
-    EXPECT_MESSAGE_BOX(&installer, &box);
-    CHECK_WSTR(box.text, MSG_INSTALL_SUCCEEDED);
-    answerMessageBox(&box);
-    CHECK_EQ(waitForExit(&installer), 0u);
+    for (int id : {1000, 1001}) click(s.selection, id);
+    WAIT_FOR_STATES(s.selection, {1000, true, BST_UNCHECKED}, {1001, true, BST_UNCHECKED});
+    click(s.selection, IDOK);
+    ANSWER_BOX(&s.installer, MSG_INSTALL_SUCCEEDED, L"Moravel", s.selection);
+    CHECK_EQ(waitForExit(&s.installer), 0u);
     CHECK_ABSENT(mark);
 }
 

@@ -4,9 +4,9 @@
 #include "tests/windows/wintest.h"
 
 TEST(destination_held_open_stops_the_installation) {
-    Machine m;
-    prepareMachine(&m, "held_open");
-    setFlStudioValue(m.flStudioExe);
+    Scenario s;
+    prepareScenario(&s, "held_open", WITH_FL_STUDIO);
+    const Machine& m = s.m;
     wchar_t folder[PATH_UNITS];
     swprintf(folder, PATH_UNITS, L"%ls\\CLAP", m.common86);
     makeFolders(folder);
@@ -14,22 +14,13 @@ TEST(destination_held_open_stops_the_installation) {
     HANDLE held = holdOpen(m.clap32);
     CHECK(held != INVALID_HANDLE_VALUE);
 
-    ScenarioEnvironment env = scenarioEnvironment(&m);
-    Installer installer;
-    HWND selection = startAtSelection(&installer, installerPath(), &env);
-    CHECK(selection != nullptr);
-    if (!selection) { CloseHandle(held); return; }
-    click(selection, IDOK);
-    ShownBox box;
-    EXPECT_MESSAGE_BOX(&installer, &box);
-    CHECK_WSTR(box.text, MSG_FOLDER_INACCESSIBLE);
-    CHECK_WSTR(box.caption, L"Error");
-    CHECK(box.owner == selection);
-    answerMessageBox(&box);
+    if (!REACH_SELECTION(&s, installerPath())) { CloseHandle(held); return; }
+    click(s.selection, IDOK);
+    ANSWER_BOX(&s.installer, MSG_FOLDER_INACCESSIBLE, L"Error", s.selection);
     // No success message: the process ends on its own after the pause.
     ShownBox late;
-    CHECK(!waitForMessageBox(&installer, &late, 10000));
-    CHECK_EQ(waitForExit(&installer), 0u);
+    CHECK(!waitForMessageBox(&s.installer, &late, 10000));
+    CHECK_EQ(waitForExit(&s.installer), 0u);
     CloseHandle(held);
 
     CHECK_PAYLOAD(m.clap64, "bin/target_cl64");
@@ -41,21 +32,13 @@ TEST(destination_held_open_stops_the_installation) {
 }
 
 TEST(corrupted_payload_ends_with_exit_code_1) {
-    Machine m;
-    prepareMachine(&m, "corrupted");
-    setFlStudioValue(m.flStudioExe);
-    ScenarioEnvironment env = scenarioEnvironment(&m);
-    Installer installer;
-    HWND selection = startAtSelection(&installer, corruptedInstallerPath(), &env);
-    CHECK(selection != nullptr);
-    if (!selection) return;
-    click(selection, IDOK);
-    ShownBox box;
-    EXPECT_MESSAGE_BOX(&installer, &box);
-    CHECK_WSTR(box.text, MSG_CORRUPTED);
-    CHECK_WSTR(box.caption, L"Error");
-    answerMessageBox(&box);
-    CHECK_EQ(waitForExit(&installer), 1u);
+    Scenario s;
+    prepareScenario(&s, "corrupted", WITH_FL_STUDIO);
+    const Machine& m = s.m;
+    if (!REACH_SELECTION(&s, corruptedInstallerPath())) return;
+    click(s.selection, IDOK);
+    ANSWER_BOX(&s.installer, MSG_CORRUPTED, L"Error", nullptr);
+    CHECK_EQ(waitForExit(&s.installer), 1u);
     CHECK_ABSENT(m.common);
     CHECK_ABSENT(m.common86);
     CHECK_ABSENT(m.flFolder);

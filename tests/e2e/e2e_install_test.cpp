@@ -5,8 +5,6 @@
 #include "app/messages.h"
 #include "tests/windows/wintest.h"
 
-#define MARKER_KEY L"SOFTWARE\\BrellinAudioPlugins"
-
 static void checkShortcut(const Machine& m) {
     wchar_t target[PATH_UNITS] = {}, description[PATH_UNITS] = {};
     CHECK(readShortcut(m.shortcut, target, description));
@@ -15,26 +13,23 @@ static void checkShortcut(const Machine& m) {
 }
 
 // Waits for the success box, checks it is the dialog's, answers it and checks the exit code.
-static void finishWithSuccess(Installer* installer, HWND selection) {
+static void finishWithSuccess(Scenario* s) {
     ShownBox box;
-    EXPECT_MESSAGE_BOX(installer, &box);
+    EXPECT_MESSAGE_BOX(&s->installer, &box);
     CHECK_WSTR(box.text, MSG_INSTALL_SUCCEEDED);
     CHECK_WSTR(box.caption, L"Moravel");
-    CHECK(box.owner == selection);
-    CHECK(IsWindow(selection) && IsWindowVisible(selection));
+    CHECK(box.owner == s->selection);
+    CHECK(IsWindow(s->selection) && IsWindowVisible(s->selection));
     answerMessageBox(&box);
-    CHECK_EQ(waitForExit(installer), 0u);
+    CHECK_EQ(waitForExit(&s->installer), 0u);
 }
 
 TEST(install_all_four_targets) {
-    Machine m;
-    prepareMachine(&m, "install_all");
-    setFlStudioValue(m.flStudioExe);
-    ScenarioEnvironment env = scenarioEnvironment(&m);
-    Installer installer;
-    HWND selection = startAtSelection(&installer, installerPath(), &env);
-    CHECK(selection != nullptr);
-    if (!selection) return;
+    Scenario s;
+    prepareScenario(&s, "install_all", WITH_FL_STUDIO);
+    const Machine& m = s.m;
+    if (!REACH_SELECTION(&s, installerPath())) return;
+    HWND selection = s.selection;
     wchar_t clap64[PATH_UNITS], clap32[PATH_UNITS], fl[PATH_UNITS];
     targetLabel(clap64, m.common, L"\\CLAP");
     targetLabel(clap32, m.common86, L"\\CLAP");
@@ -50,15 +45,16 @@ TEST(install_all_four_targets) {
                     {1000, false, BST_CHECKED}, {1001, false, BST_CHECKED}, {1002, false, BST_CHECKED},
                     {1003, false, BST_CHECKED});
     // Nothing may end the process while the worker writes: not IDCANCEL by any path.
+    // Wine only: Esc and the close box post IDCANCEL with Cancel disabled; Windows sends nothing then.
     PostMessageW(selection, WM_COMMAND, IDCANCEL, 0);
     pressEscape(selection);
     pressCloseBox(selection);
     PostMessageW(selection, WM_COMMAND, 2000, 0);
     CHECK(dialogAnswers(selection, 1000));
-    CHECK(!hasExited(&installer, 300));
+    CHECK(!hasExited(&s.installer, 300));
     CHECK(IsWindowVisible(selection));
     CHECK(dialogAnswers(selection, 1000));
-    finishWithSuccess(&installer, selection);
+    finishWithSuccess(&s);
 
     CHECK_PAYLOAD(m.clap64, "bin/target_cl64");
     CHECK_PAYLOAD(m.clap32, "bin/target_cl32");
@@ -70,19 +66,15 @@ TEST(install_all_four_targets) {
 }
 
 TEST(install_only_the_standalone_application) {
-    Machine m;
-    prepareMachine(&m, "standalone_only");
-    setFlStudioValue(m.flStudioExe);
-    ScenarioEnvironment env = scenarioEnvironment(&m);
-    Installer installer;
-    HWND selection = startAtSelection(&installer, installerPath(), &env);
-    CHECK(selection != nullptr);
-    if (!selection) return;
-    for (int id : {1000, 1001, 1002}) click(selection, id);
-    WAIT_FOR_STATES(selection, {1000, true, BST_UNCHECKED}, {1001, true, BST_UNCHECKED},
+    Scenario s;
+    prepareScenario(&s, "standalone_only", WITH_FL_STUDIO);
+    const Machine& m = s.m;
+    if (!REACH_SELECTION(&s, installerPath())) return;
+    for (int id : {1000, 1001, 1002}) click(s.selection, id);
+    WAIT_FOR_STATES(s.selection, {1000, true, BST_UNCHECKED}, {1001, true, BST_UNCHECKED},
                     {1002, true, BST_UNCHECKED}, {1003, true, BST_CHECKED}, {IDOK, true, -1});
-    click(selection, IDOK);
-    finishWithSuccess(&installer, selection);
+    click(s.selection, IDOK);
+    finishWithSuccess(&s);
 
     CHECK_PAYLOAD(m.standalone, "bin/target_st64");
     checkShortcut(m);
@@ -94,33 +86,25 @@ TEST(install_only_the_standalone_application) {
 }
 
 TEST(missing_x86_folder_and_no_fl_studio_value) {
-    Machine m;
-    prepareMachine(&m, "missing_x86");
+    Scenario s;
+    prepareScenario(&s, "missing_x86", WITHOUT_X86);
+    const Machine& m = s.m;
     // An existing marker value is overwritten with 1.
     HKEY key;
     RegCreateKeyExW(HKEY_CURRENT_USER, MARKER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
     DWORD seven = 7;
     RegSetValueExW(key, L"HasAnyPaidPlugins", 0, REG_DWORD, reinterpret_cast<BYTE*>(&seven), 4);
     RegCloseKey(key);
-    ScenarioEnvironment env = scenarioEnvironment(&m, true);
-    Installer installer;
-    HWND selection = startAtSelection(&installer, installerPath(), &env);
-    CHECK(selection != nullptr);
-    if (!selection) return;
+    if (!REACH_SELECTION(&s, installerPath())) return;
     wchar_t clap64[PATH_UNITS];
     targetLabel(clap64, m.common, L"\\CLAP");
     const wchar_t* labels[3] = {clap64, nullptr, nullptr};
-    checkSelectionDialog(selection, labels, __FILE__, __LINE__);
+    checkSelectionDialog(s.selection, labels, __FILE__, __LINE__);
 
-    click(selection, IDOK);
+    click(s.selection, IDOK);
     // The 64-bit CLAP install needs both folders: it says so, writes nothing, and the installation goes on.
-    ShownBox box;
-    EXPECT_MESSAGE_BOX(&installer, &box);
-    CHECK_WSTR(box.text, MSG_FOLDER_INACCESSIBLE);
-    CHECK_WSTR(box.caption, L"Error");
-    CHECK(box.owner == selection);
-    answerMessageBox(&box);
-    finishWithSuccess(&installer, selection);
+    ANSWER_BOX(&s.installer, MSG_FOLDER_INACCESSIBLE, L"Error", s.selection);
+    finishWithSuccess(&s);
 
     CHECK_ABSENT(m.common);
     CHECK_PAYLOAD(m.standalone, "bin/target_st64");

@@ -3,7 +3,6 @@
 #include "tests/windows/wintest.h"
 
 #define PATHS_KEY L"SOFTWARE\\Image-Line\\Shared\\Paths"
-#define MARKER_KEY L"SOFTWARE\\BrellinAudioPlugins"
 
 static void checkNothingWritten(const Machine& m) {
     CHECK_ABSENT(m.common);
@@ -26,37 +25,32 @@ TEST(leaving_the_license_dialog_by_cancel_close_box_or_escape) {
     };
     for (const Way& way : ways) {
         printf("    way out: %s\n", way.name);
-        Machine m;
-        prepareMachine(&m, way.name);
-        ScenarioEnvironment env = scenarioEnvironment(&m);
-        Installer installer;
-        CHECK(startInstaller(&installer, installerPath(), env.overrides, SCENARIO_OVERRIDES));
-        HWND license = waitForDialog(&installer, L"&Agree");
+        Scenario s;
+        prepareScenario(&s, way.name, 0);
+        CHECK(startInstaller(&s.installer, installerPath(), s.env.overrides, SCENARIO_OVERRIDES));
+        HWND license = waitForDialog(&s.installer, L"&Agree");
         CHECK(license != nullptr);
-        if (!license) { waitForExit(&installer, 0); continue; }
+        if (!license) { waitForExit(&s.installer, 0); continue; }
         checkLicenseDialog(license, __FILE__, __LINE__);
         way.leave(license);
-        CHECK_EQ(waitForExit(&installer), 0u);
+        CHECK_EQ(waitForExit(&s.installer), 0u);
         // Discovery never ran: not even the key it creates.
         CHECK(!keyExists(PATHS_KEY));
-        checkNothingWritten(m);
+        checkNothingWritten(s.m);
     }
 }
 
 TEST(agree_then_cancel_leaves_only_the_key_discovery_opens) {
-    Machine m;
-    prepareMachine(&m, "agree_then_cancel");
-    ScenarioEnvironment env = scenarioEnvironment(&m);
-    Installer installer;
-    HWND selection = startAtSelection(&installer, installerPath(), &env);
-    CHECK(selection != nullptr);
+    Scenario s;
+    prepareScenario(&s, "agree_then_cancel", 0);
+    if (!REACH_SELECTION(&s, installerPath())) return;
     // The license dialog is gone once the selection dialog shows (counted in the installer's own process:
     // other test programs may show dialogs of the same title meanwhile).
-    int dialogs = visibleInstallerDialogs(&installer);
+    int dialogs = visibleInstallerDialogs(&s.installer);
     CHECK_MSG(dialogs == 1, "%d visible installer dialogs, want 1 (the selection dialog)", dialogs);
-    if (selection) pressMnemonic(selection, L'c');
-    CHECK_EQ(waitForExit(&installer), 0u);
+    pressMnemonic(s.selection, L'c');
+    CHECK_EQ(waitForExit(&s.installer), 0u);
     CHECK(keyExists(PATHS_KEY));
     CHECK_EQ(valueCount(PATHS_KEY), 0);
-    checkNothingWritten(m);
+    checkNothingWritten(s.m);
 }

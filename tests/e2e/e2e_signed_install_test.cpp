@@ -16,20 +16,13 @@ static const wchar_t* signedInstallerPath() {
 
 TEST(signed_installer_installs_all_four_targets) {
     CHECK(fileExists(signedInstallerPath()));
-    Machine m;
-    prepareMachine(&m, "signed_install");
-    setFlStudioValue(m.flStudioExe);
-    ScenarioEnvironment env = scenarioEnvironment(&m);
-    Installer installer;
-    HWND selection = startAtSelection(&installer, signedInstallerPath(), &env);
-    CHECK(selection != nullptr);
-    if (!selection) return;
-    click(selection, IDOK);
-    ShownBox box;
-    EXPECT_MESSAGE_BOX(&installer, &box);
-    CHECK_WSTR(box.text, MSG_INSTALL_SUCCEEDED);
-    answerMessageBox(&box);
-    CHECK_EQ(waitForExit(&installer), 0u);
+    Scenario s;
+    prepareScenario(&s, "signed_install", WITH_FL_STUDIO);
+    const Machine& m = s.m;
+    if (!REACH_SELECTION(&s, signedInstallerPath())) return;
+    click(s.selection, IDOK);
+    ANSWER_BOX(&s.installer, MSG_INSTALL_SUCCEEDED, L"Moravel", s.selection);
+    CHECK_EQ(waitForExit(&s.installer), 0u);
 
     CHECK_PAYLOAD(m.clap64, ENTRY_KEY_CLAP64);
     CHECK_PAYLOAD(m.clap32, ENTRY_KEY_CLAP32);

@@ -19,6 +19,35 @@ HWND startAtSelection(Installer* installer, const wchar_t* exe, const ScenarioEn
     return waitForDialog(installer, L"&Install");
 }
 
+void prepareScenario(Scenario* s, const char* name, int options) {
+    prepareMachine(&s->m, name);
+    if (options & WITH_FL_STUDIO) setFlStudioValue(s->m.flStudioExe);
+    s->env = scenarioEnvironment(&s->m, (options & WITHOUT_X86) != 0);
+    s->selection = nullptr;
+}
+
+bool reachSelection(Scenario* s, const wchar_t* exe, const char* file, int line) {
+    s->selection = startAtSelection(&s->installer, exe, &s->env);
+    if (s->selection) return true;
+    wintest::fail(file, line, "the selection dialog did not come");
+    waitForExit(&s->installer, 0);
+    return false;
+}
+
+void answerBox(Installer* installer, const char16_t* text, const wchar_t* caption, HWND owner, const char* file,
+               int line) {
+    ShownBox box;
+    if (!expectMessageBox(installer, &box, file, line)) return;
+    const wchar_t* want = reinterpret_cast<const wchar_t*>(text);
+    if (wcscmp(box.text, want) != 0 || wcscmp(box.caption, caption) != 0 || (owner && box.owner != owner)) {
+        char what[1024];
+        snprintf(what, sizeof what, "box \"%ls\" captioned \"%ls\" owned by %p; want \"%ls\" captioned \"%ls\" owned by %p",
+                 box.text, box.caption, (void*)box.owner, want, caption, (void*)owner);
+        wintest::fail(file, line, what);
+    }
+    answerMessageBox(&box);
+}
+
 static std::wstring licenseText() {
     wchar_t path[PATH_UNITS];
     swprintf(path, PATH_UNITS, L"%ls\\license.txt", payloadFolder());

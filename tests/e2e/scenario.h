@@ -9,6 +9,7 @@
 // withoutX86 the second is removed from the child's environment. Wine's start-up of a 64-bit process sets
 // COMMONPROGRAMFILES from CommonProgramW6432, so that one is set as well.
 constexpr int SCENARIO_OVERRIDES = 3;
+#define MARKER_KEY L"SOFTWARE\\BrellinAudioPlugins"  // where the installer writes HasAnyPaidPlugins
 struct ScenarioEnvironment {
     EnvOverride overrides[SCENARIO_OVERRIDES];
 };
@@ -16,6 +17,26 @@ ScenarioEnvironment scenarioEnvironment(const Machine* machine, bool withoutX86 
 
 // Starts the installer and agrees to the license (with Alt+A); null when the selection dialog does not come.
 HWND startAtSelection(Installer* installer, const wchar_t* exe, const ScenarioEnvironment* environment);
+
+// One scenario's machine, environment and installer. prepareScenario empties the machine (and sets FL Studio's
+// value with WITH_FL_STUDIO); REACH_SELECTION then starts exe and agrees to the license. When the selection
+// dialog does not come it reports that, ends the installer and is false.
+struct Scenario {
+    Machine m;
+    ScenarioEnvironment env;
+    Installer installer;
+    HWND selection;
+};
+enum : int { WITH_FL_STUDIO = 1, WITHOUT_X86 = 2 };
+void prepareScenario(Scenario* s, const char* name, int options);
+bool reachSelection(Scenario* s, const wchar_t* exe, const char* file, int line);
+#define REACH_SELECTION(s, exe) reachSelection(s, exe, __FILE__, __LINE__)
+
+// Waits for the installer's next message box, checks its text, caption and (unless owner is null) owner, and
+// presses its OK button.
+void answerBox(Installer* installer, const char16_t* text, const wchar_t* caption, HWND owner, const char* file,
+               int line);
+#define ANSWER_BOX(installer, text, caption, owner) answerBox(installer, text, caption, owner, __FILE__, __LINE__)
 
 // Checks the license dialog's seven controls, the text box holding the payload's license text.
 void checkLicenseDialog(HWND dialog, const char* file, int line);
