@@ -1,8 +1,10 @@
 #include "dialogs/template_builder.h"
 #include "app/installer_state.h"
+#include "dialogs/checked_assert.h"
 
 // Fields are written byte by byte, little-endian as the format wants: no alignment or aliasing to rely on.
 static void putByte(uint8_t value) {
+    CHECKED_ASSERT(state.templatePos < TEMPLATE_BUFFER_SIZE);
     state.templateBuffer[state.templatePos++] = value;
 }
 

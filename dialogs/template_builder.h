@@ -15,6 +15,7 @@ struct ControlRect {
 // Starts a template at offset 0 of the buffer and empties the CommandTable.
 void beginDialog(const Unit* title, uint16_t cx, uint16_t cy);
 
-// Appends one control record; title may be null. No bound is checked (see the callers' limits).
+// Appends one control record; title may be null. The callers keep within TEMPLATE_BUFFER_SIZE (see their
+// limits); only checked builds test it.
 void addItem(uint32_t exStyle, uint32_t style, const ControlRect* rect, uint32_t id, const Unit* className,
              const Unit* title);

@@ -1,6 +1,7 @@
 #include "tools/packer/directory_builder.h"
 
 #include "payload/payload_format.h"
+#include "tools/packer/contract.h"
 
 namespace packer {
 
@@ -9,6 +10,7 @@ std::vector<ChunkRef> placePieces(const std::vector<Piece>& pieces) {
     refs.reserve(pieces.size());
     for (const Piece& piece : pieces) {
         uint64_t offset = piece.literal() ? piece.literalOffset : uint64_t(piece.storeOffset);
+        PACKER_ASSERT(offset + piece.length <= 0xFFFFFFFFull);  // every ChunkRef field is a u32
         // A copy that ends at the store's end is continued by a literal run appended right after it.
         if (!refs.empty() && uint64_t(refs.back().offset) + refs.back().count == offset) {
             refs.back().count += uint32_t(piece.length);

@@ -1,4 +1,5 @@
 #include "tools/packer/matcher.h"
+#include "tools/packer/contract.h"
 
 #include <algorithm>
 #include <bit>
@@ -204,6 +205,7 @@ std::vector<Piece> cutIntoPieces(StoreIndex& index, ChunkStore& store, const uin
         if (grew) index.extend(store.bytes, store.length);
     };
     auto push = [&](const Piece& piece) {
+        PACKER_ASSERT(piece.literal() || piece.length >= StoreIndex::WINDOW);  // what settled() relies on
         settler.push(piece);
         placeSettled(false);
     };

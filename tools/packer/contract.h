@@ -1,0 +1,14 @@
+// The packer's contract checks. A broken precondition is a fault in the packer, never bad input, so it stops
+// the program with the condition's text rather than write a wrong image. Always on (release builds define
+// NDEBUG): each guards a whole run, piece or reference, never a single byte.
+#pragma once
+#include <cstdio>
+#include <cstdlib>
+
+#define PACKER_ASSERT(condition)                                                                         \
+    do {                                                                                                 \
+        if (!(condition)) {                                                                              \
+            std::fprintf(stderr, "%s:%d: packer contract broken: %s\n", __FILE__, __LINE__, #condition); \
+            std::abort();                                                                                \
+        }                                                                                                \
+    } while (0)
