@@ -30,6 +30,14 @@ HWND createDialog(DLGPROC procedure) {
                                       procedure, 0);
 }
 
+// The dialog of this procedure (the license one over a short text), built and made; null is reported.
+HWND buildAndCreate(DLGPROC procedure) {
+    if (procedure == licenseDialogProc) buildLicenseDialog(u"license"); else buildSelectionDialog();
+    HWND dialog = createDialog(procedure);
+    CHECK(dialog != nullptr);
+    return dialog;
+}
+
 std::wstring windowText(HWND window) {
     std::wstring text(size_t(GetWindowTextLengthW(window)) + 1, L'\0');
     text.resize(size_t(GetWindowTextW(window, text.data(), int(text.size()))));
@@ -222,12 +230,9 @@ TEST(commands_run_only_the_first_record_and_only_without_notification_code) {
 }
 
 TEST(only_the_header_title_gets_the_window_brush) {
-    const DLGPROC procedures[] = {licenseDialogProc, selectionDialogProc};
-    for (DLGPROC procedure : procedures) {
+    for (DLGPROC procedure : {licenseDialogProc, selectionDialogProc}) {
         // The read-only license box asks with WM_CTLCOLORSTATIC too, with id 0.
-        if (procedure == licenseDialogProc) buildLicenseDialog(u"license"); else buildSelectionDialog();
-        HWND dialog = createDialog(procedure);
-        CHECK(dialog != nullptr);
+        HWND dialog = buildAndCreate(procedure);
         if (!dialog) return;
         HDC dc = GetDC(dialog);
         for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -240,11 +245,8 @@ TEST(only_the_header_title_gets_the_window_brush) {
 }
 
 TEST(dialogs_open_centred_on_the_primary_work_area) {
-    const DLGPROC procedures[] = {licenseDialogProc, selectionDialogProc};
-    for (DLGPROC procedure : procedures) {
-        if (procedure == licenseDialogProc) buildLicenseDialog(u"license"); else buildSelectionDialog();
-        HWND dialog = createDialog(procedure);
-        CHECK(dialog != nullptr);
+    for (DLGPROC procedure : {licenseDialogProc, selectionDialogProc}) {
+        HWND dialog = buildAndCreate(procedure);
         if (!dialog) return;
         MONITORINFO info = {};
         info.cbSize = sizeof info;

@@ -191,8 +191,8 @@ inline bool flStudioKeyExists(DWORD* valueCount) {
     return true;
 }
 
-// Wine takes the known folders from this key on every call; each case points them at its own folders and
-// puts the prefix's values back afterwards.
+// Each case points the known folders at its own folders and puts the prefix's values back afterwards.
+// Wine only: Wine reads this key on every SHGetKnownFolderPath call; Windows need not (it may cache them).
 constexpr const wchar_t* USER_SHELL_FOLDERS =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
