@@ -1,6 +1,6 @@
 // The two routines the compiler may emit calls to on its own (struct copies, zero-filled arrays, loops it
 // recognises). The installer links no C runtime, so they live here; the build checks that the installer's
-// objects ask for nothing else (cmake/check_undefined.cmake).
+// objects ask for nothing else (cmake/check_link_map.cmake).
 //
 // Written as string instructions in inline assembly, so the optimiser cannot recognise the loop and turn the
 // routine into a call to itself. On current x86-64 cores `rep movsb`/`rep stosb` are also the fastest way to

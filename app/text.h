@@ -28,8 +28,8 @@ inline void append(Unit* buffer, const Unit* text) {
     appendAt(buffer + unitLength(buffer), text);
 }
 
-// Byte-by-byte equality of two NUL-terminated ASCII strings.
-inline bool asciiEqual(const char* a, const char* b) {
+// Unit-by-unit equality of two NUL-terminated strings.
+inline bool unitsEqual(const Unit* a, const Unit* b) {
     while (*a != 0 && *a == *b) ++a, ++b;
     return *a == *b;
 }

@@ -28,17 +28,12 @@ static void alignToDword() {
     while (state.templatePos % 4 != 0) putByte(0);
 }
 
-static bool sameUnits(const Unit* a, const Unit* b) {
-    while (*a != 0 && *a == *b) ++a, ++b;
-    return *a == *b;
-}
-
 // The predefined class atom for className, or 0 when it must be written as a string. Case-sensitive: the
 // dialog manager would accept "Button" too, but only these spellings become atoms.
 static uint16_t classAtom(const Unit* className) {
     static const Unit* const names[] = {u"BUTTON", u"EDIT", u"STATIC", u"LISTBOX", u"SCROLLBAR", u"COMBOBOX"};
     for (uint16_t i = 0; i < sizeof names / sizeof names[0]; ++i)
-        if (sameUnits(className, names[i])) return uint16_t(0x0080 + i);
+        if (unitsEqual(className, names[i])) return uint16_t(0x0080 + i);
     return 0;
 }
 

@@ -55,8 +55,10 @@ TEST(SettlePieces, KeepsOnlyCopiesThatPay) {
         {"empty pieces vanish", {{0}, {30, 9}, {0, 4}}, {{30, 9}}},
     };
     for (const Case& c : cases) {
-        std::vector<Piece> settled = settlePieces(tile(c.in));
-        EXPECT_EQ(show(settled), show(tile(c.out))) << c.why;
+        PieceSettler settler;
+        for (const Piece& piece : tile(c.in)) settler.push(piece);
+        settler.finish();
+        EXPECT_EQ(show(settler.pieces), show(tile(c.out))) << c.why;
     }
 }
 

@@ -181,13 +181,6 @@ void PieceSettler::finish() {
     if (!pieces.empty() && !pieces.back().literal() && foldCopyAt(pieces.size() - 1, false)) settleBeforeTop();
 }
 
-std::vector<Piece> settlePieces(const std::vector<Piece>& raw) {
-    PieceSettler settler;
-    for (const Piece& piece : raw) settler.push(piece);
-    settler.finish();
-    return std::move(settler.pieces);
-}
-
 std::vector<Piece> cutIntoPieces(StoreIndex& index, ChunkStore& store, const uint8_t* file, uint64_t size,
                                  const std::function<void(uint64_t)>& progress) {
     Cutter cutter{index, store, file, size};

@@ -57,6 +57,4 @@ private:
     void settleBeforeTop();
 };
 
-std::vector<Piece> settlePieces(const std::vector<Piece>& raw);
-
 }  // namespace packer
