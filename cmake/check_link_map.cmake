@@ -1,6 +1,8 @@
 cmake_policy(VERSION 3.25)
 # Reads the installer's linker map and fails when any library member was pulled in other than libgcc's stack
 # probe: every other routine the compiler may call (memcpy, memset) must come from app/compiler_support.cpp.
+#   cmake -DMAP=<map file> -DALLOWED=<the system DLLs the installer links, MORAVEL_SYSTEM_LIBS> -P check_link_map.cmake
+string(REPLACE ";" "|" allowed_libs "${ALLOWED}")
 file(STRINGS "${MAP}" lines)
 set(in_members FALSE)
 set(bad "")
@@ -16,7 +18,7 @@ foreach(line IN LISTS lines)
     if(archive STREQUAL "objects.a")
     elseif(archive STREQUAL "libgcc.a" AND NOT member MATCHES "^_chkstk")
       string(APPEND bad "  ${archive}(${member})\n")
-    elseif(NOT archive STREQUAL "libgcc.a" AND NOT archive MATCHES "^lib(kernel32|user32|comctl32|advapi32|shell32|ole32)\\.a$")
+    elseif(NOT archive STREQUAL "libgcc.a" AND NOT archive MATCHES "^lib(${allowed_libs})\\.a$")
       string(APPEND bad "  ${archive}(${member})\n")
     endif()
   endif()

@@ -15,7 +15,7 @@ target_compile_options(freestanding INTERFACE
   -fno-stack-protector -fno-threadsafe-statics -Wall -Wextra -O2)
 target_compile_definitions(freestanding INTERFACE UNICODE _UNICODE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0A00)
 
-# The only DLLs the installer may import.
+# The only DLLs the installer may import: its link, the link-map check and the import check read this list.
 set(MORAVEL_SYSTEM_LIBS kernel32 user32 comctl32 advapi32 shell32 ole32)
 
 add_library(state_code OBJECT app/installer_state.cpp)
