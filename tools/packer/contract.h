@@ -5,10 +5,13 @@
 #include <cstdio>
 #include <cstdlib>
 
-#define PACKER_ASSERT(condition)                                                                         \
-    do {                                                                                                 \
-        if (!(condition)) {                                                                              \
-            std::fprintf(stderr, "%s:%d: packer contract broken: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                                \
-        }                                                                                                \
-    } while (0)
+namespace packer {
+
+[[noreturn]] inline void contractBroken(const char* file, int line, const char* condition) {
+    std::fprintf(stderr, "%s:%d: packer contract broken: %s\n", file, line, condition);
+    std::abort();
+}
+
+}  // namespace packer
+
+#define PACKER_ASSERT(condition) ((condition) ? void(0) : packer::contractBroken(__FILE__, __LINE__, #condition))
