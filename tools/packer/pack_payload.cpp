@@ -123,14 +123,15 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
     else
         writer.appendStore(files[0]);
     writer.appendStore(storeBytes.subspan(first.size));
-    writer.commit(inputs->license, directory);
-    progress.finish();
 
+    // The summary is one of the outputs, committed with them; its time runs to the last region written.
     PackSummary summary;
     for (const PackedEntry& entry : entries)
         summary.entries.push_back({entry.key, entry.size, entry.refs.size(), entry.literalBytes, entry.hash});
     summary.storeBytes = store.length;
     summary.directoryBytes = directory.size();
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    writer.commit(inputs->license, directory, formatSummary(summary));
+    progress.finish();
     return summary;
 }
