@@ -107,6 +107,12 @@ std::string payloadImageAssembly(const std::string& licensePath, const std::stri
     return text;
 }
 
+uint64_t payloadImageBytes(uint64_t licenseBytes, uint64_t storeBytes, uint64_t directoryBytes) {
+    uint64_t at = alignUp(PAYLOAD_DESCRIPTOR_BYTES, PAYLOAD_REGION_ALIGNMENT) + licenseBytes;
+    at = alignUp(at, PAYLOAD_REGION_ALIGNMENT) + storeBytes;
+    return alignUp(at, PAYLOAD_REGION_ALIGNMENT) + directoryBytes;
+}
+
 ImageWriter::ImageWriter(const std::string& outDir) {
     makeFolders(outDir);
     char resolved[PATH_MAX];

@@ -15,6 +15,10 @@
 std::string payloadImageAssembly(const std::string& licensePath, const std::string& storePath,
                                  const std::string& directoryPath);
 
+// The bytes of the .payload section that payloadImageAssembly lays out for regions of these lengths:
+// descriptor, license, ChunkStore and directory, each region on a 16-byte boundary.
+uint64_t payloadImageBytes(uint64_t licenseBytes, uint64_t storeBytes, uint64_t directoryBytes);
+
 struct ImageWriter {
     // Creates the folder if needed, locks it, and creates the temporary ChunkStore file. Throws PackError
     // naming the path, or "another moravel-pack is writing OUT_DIR" when another writer holds the folder.

@@ -54,6 +54,11 @@ std::unique_ptr<PayloadInputs> loadPayloadInputs(const std::string& payloadDir, 
 
     uint64_t licenseSize = 0;
     int licenseFd = openRegular(inputs->licensePath, licenseSize);
+    if (licenseSize > limits.maxImageSize) {
+        ::close(licenseFd);
+        throw PackError(inputs->licensePath + ": " + std::to_string(licenseSize) + " bytes cannot fit in the " +
+                        std::to_string(limits.maxImageSize) + " bytes of an installer's PayloadImage");
+    }
     inputs->license.resize(licenseSize);
     uint64_t done = 0;
     while (done < licenseSize) {
