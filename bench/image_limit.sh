@@ -46,7 +46,7 @@ for n in "$@"; do
   rm -f image.o filler.bin
   size_of_image=$(x86_64-w64-mingw32-objdump -p probe.exe | awk '/^SizeOfImage/ {print $2}')
   if [ -n "$app" ]; then
-    timeout 15 wine probe.exe >/dev/null 2>&1; rc=$?
+    WINEDEBUG=err+all timeout 15 wine probe.exe >"wine-$n.log" 2>&1; rc=$?
     wineserver -k 2>/dev/null
     [ $rc -eq 124 ] && verdict="loads (still running after 15 s)" || verdict="does not load (exit $rc)"
   else
