@@ -1,10 +1,12 @@
 #include "tools/packer/image_writer.h"
 
 #include <cerrno>
+#include <csignal>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -156,9 +158,20 @@ void ImageWriter::commit(std::span<const uint8_t> license, std::span<const uint8
     writeWhole(temporaries_[SUMMARY], text(summary));
     writeWhole(temporaries_[ASSEMBLY], text(assembly));
     // The assembler file goes last: the build treats it as the step's output, so it must be the newest.
+    // A stop signal waits until all are renamed, so that an interrupted run never leaves old and new
+    // regions side by side (the packer's threads have all ended by now).
+    sigset_t stops, before;
+    sigemptyset(&stops);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, signal);
+    ::pthread_sigmask(SIG_BLOCK, &stops, &before);
     for (size_t i = 0; i < temporaries_.size(); ++i) {
         std::string final = dir_ + "/" + NAMES[i];
-        if (::rename(temporaries_[i].c_str(), final.c_str()) != 0) throw PackError(failure(final, "cannot replace"));
+        if (::rename(temporaries_[i].c_str(), final.c_str()) != 0) {
+            const std::string message = failure(final, "cannot replace");
+            ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+            throw PackError(message);
+        }
     }
     committed_ = true;
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
