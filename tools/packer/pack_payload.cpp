@@ -97,7 +97,9 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
 
     progress.stage("indexing " + std::string(PAYLOAD_ENTRY_KEYS[0]));
     ChunkStore store;
-    store.begin(first, laterBytes);
+    // No room beyond the limit: a later file that does not deduplicate is refused at its first run past it,
+    // before its bytes are copied.
+    store.begin(first, std::min(laterBytes, storeLimit - first.size));
     StoreIndex index;
     index.reserve(first.size + laterBytes / 4, options.maxIndexEntries);
     index.extend(store.bytes, store.length);
@@ -114,8 +116,13 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
         const MappedFile& file = inputs->files[i];
         progress.stage("matching " + std::string(PAYLOAD_ENTRY_KEYS[i]));
         const uint64_t literalBase = store.length;
-        std::vector<Piece> pieces = cutIntoPieces(index, store, file.data, file.size,
-                                                  [&](uint64_t done) { progress.update(done, file.size); });
+        std::vector<Piece> pieces;
+        try {
+            pieces = cutIntoPieces(index, store, file.data, file.size,
+                                   [&](uint64_t done) { progress.update(done, file.size); });
+        } catch (const StoreFull& full) {
+            throw PackError(storeTooLarge(file, full.length, storeLimit, limitedByImage));
+        }
         if (store.length > storeLimit) throw PackError(storeTooLarge(file, store.length, storeLimit, limitedByImage));
         entries[i].refs = placePieces(pieces);
         entries[i].literalBytes = store.length - literalBase;
