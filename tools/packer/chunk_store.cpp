@@ -35,7 +35,7 @@ void ChunkStore::begin(const MappedFile& first, uint64_t literalCapacity) {
 }
 
 uint64_t ChunkStore::append(const uint8_t* run, uint64_t count) {
-    if (count > capacity - length) throw StoreFull{length + count};
+    if (count > capacity - length) throw Full{length + count};
     uint64_t offset = length;
     std::memcpy(bytes + length, run, count);
     length += count;

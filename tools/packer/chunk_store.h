@@ -5,11 +5,6 @@
 
 #include "tools/packer/payload_inputs.h"
 
-// Thrown by append when a run would carry the store past its capacity; length is where it would have ended.
-struct StoreFull {
-    uint64_t length;
-};
-
 struct ChunkStore {
     uint8_t* bytes = nullptr;
     uint64_t length = 0;
@@ -24,7 +19,12 @@ struct ChunkStore {
     // literalCapacity further bytes. Throws PackError if the address space cannot be had.
     void begin(const MappedFile& first, uint64_t literalCapacity);
 
-    // Appends a literal run and returns its offset. Throws StoreFull, appending nothing, past literalCapacity.
+    // Thrown by append when a run would carry the store past its capacity; length is where it would end.
+    struct Full {
+        uint64_t length;
+    };
+
+    // Appends a literal run and returns its offset. Throws Full, appending nothing, past literalCapacity.
     uint64_t append(const uint8_t* run, uint64_t count);
 
 private:

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-// The packer's summary table, kept beside the regions (not part of the image).
-#define PACK_SUMMARY_FILE "summary.txt"
-
 // The assembler text for regions stored at the three absolute paths.
 std::string payloadImageAssembly(const std::string& licensePath, const std::string& storePath,
                                  const std::string& directoryPath);
+
+// The packer's summary table, kept beside the regions (not part of the image).
+#define PACK_SUMMARY_FILE "summary.txt"
 
 // The bytes of the .payload section that payloadImageAssembly lays out for regions of these lengths:
 // descriptor, license, ChunkStore and directory, each region on a 16-byte boundary.

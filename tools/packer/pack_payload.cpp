@@ -120,7 +120,7 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
         try {
             pieces = cutIntoPieces(index, store, file.data, file.size,
                                    [&](uint64_t done) { progress.update(done, file.size); });
-        } catch (const StoreFull& full) {
+        } catch (const ChunkStore::Full& full) {
             throw PackError(storeTooLarge(file, full.length, storeLimit, limitedByImage));
         }
         if (store.length > storeLimit) throw PackError(storeTooLarge(file, store.length, storeLimit, limitedByImage));
