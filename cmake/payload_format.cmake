@@ -1,7 +1,7 @@
 # The PayloadImage's names as payload/payload_format.h defines them, so that CMake spells none of them again:
 #   MORAVEL_ENTRY_KEYS        the five EntryKeys in directory order ("bin/target_cl64;...")
 #   MORAVEL_LICENSE_FILE      the license's name in a payload folder
-#   MORAVEL_STORE_REGION_FILE, MORAVEL_ASSEMBLY_FILE   the packer's ChunkStore and assembler outputs
+#   MORAVEL_STORE_REGION_FILE, MORAVEL_DIRECTORY_REGION_FILE, MORAVEL_ASSEMBLY_FILE   the packer's outputs
 #   MORAVEL_PAYLOAD_SECTION   the PE section that holds the image
 set(_format_header ${CMAKE_CURRENT_LIST_DIR}/../payload/payload_format.h)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_format_header})
@@ -26,5 +26,6 @@ function(_moravel_format_string variable macro)
 endfunction()
 _moravel_format_string(MORAVEL_LICENSE_FILE PAYLOAD_LICENSE_FILE)
 _moravel_format_string(MORAVEL_STORE_REGION_FILE PAYLOAD_STORE_REGION_FILE)
+_moravel_format_string(MORAVEL_DIRECTORY_REGION_FILE PAYLOAD_DIRECTORY_REGION_FILE)
 _moravel_format_string(MORAVEL_ASSEMBLY_FILE PAYLOAD_ASSEMBLY_FILE)
 _moravel_format_string(MORAVEL_PAYLOAD_SECTION PAYLOAD_SECTION_NAME)

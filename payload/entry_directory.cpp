@@ -9,31 +9,6 @@ extern "C" void* memcpy(void* destination, const void* source, size_t count);
 // Room left before end, in bytes; the walk compares against this instead of forming pointers past the end.
 static uint64_t bytesLeft(const uint8_t* p, const uint8_t* end) { return uint64_t(end - p); }
 
-const uint8_t* findEntry(const PayloadRegions& regions, const char* key) {
-    const uint8_t* p = regions.directoryBegin;
-    const uint8_t* end = regions.directoryEnd;
-    while (p < end) {
-        // Names are compared byte by byte; a name without its NUL before end is not in the directory.
-        uint64_t i = 0;
-        while (p + i < end && p[i] == uint8_t(key[i]) && key[i] != 0) ++i;
-        if (p + i == end) return nullptr;
-        const bool match = p[i] == 0 && key[i] == 0;
-        while (p + i < end && p[i] != 0) ++i;
-        if (p + i == end) return nullptr;
-        p += i + 1;
-        if (bytesLeft(p, end) < ENTRY_HEADER_BYTES) return nullptr;
-        if (match) return p;
-        // Step over hash and size (never both zero) and the ChunkRefs, up to and past the all-zero group.
-        for (;;) {
-            if (bytesLeft(p, end) < CHUNK_REF_BYTES) return nullptr;
-            const bool terminator = readU32(p) == 0 && readU32(p + 4) == 0;
-            p += CHUNK_REF_BYTES;
-            if (terminator) break;
-        }
-    }
-    return nullptr;
-}
-
 EntryReadResult readEntry(const PayloadRegions& regions, const uint8_t* at, DirectoryEntryView& view) {
     const uint8_t* end = regions.directoryEnd;
     const uint8_t* p = at;
@@ -92,4 +67,33 @@ AssemblyResult assembleEntry(const PayloadRegions& regions, const uint8_t* entry
     // One pass over the assembled file, only once its length is confirmed.
     if (payloadHash(buffer, readU32(entry + 4)) != readU32(entry)) return ASSEMBLY_HASH_MISMATCH;
     return ASSEMBLY_VERIFIED;
+}
+
+static bool nameIs(const DirectoryEntryView& entry, const char* key) {
+    uint64_t i = 0;
+    while (i < entry.nameLength && key[i] != 0 && entry.name[i] == uint8_t(key[i])) ++i;
+    return i == entry.nameLength && key[i] == 0;
+}
+
+// The whole directory is walked even after a match: names are distinct in every well-formed payload, so a key
+// met twice means a damaged name, and taking the first match could install one file under another's name.
+EntryLookup lookupEntry(const PayloadRegions& regions, const char* key, const uint8_t*& header) {
+    header = nullptr;
+    const uint8_t* found = nullptr;
+    for (const uint8_t* at = regions.directoryBegin; at != regions.directoryEnd;) {
+        DirectoryEntryView entry;
+        if (readEntry(regions, at, entry) != ENTRY_READ) return LOOKUP_MALFORMED;
+        if (nameIs(entry, key)) {
+            if (found != nullptr) return LOOKUP_DUPLICATE;
+            found = entry.header;
+        }
+        at = entry.next;
+    }
+    header = found;
+    return found != nullptr ? LOOKUP_FOUND : LOOKUP_ABSENT;
+}
+
+const uint8_t* findEntry(const PayloadRegions& regions, const char* key) {
+    const uint8_t* header = nullptr;
+    return lookupEntry(regions, key, header) == LOOKUP_FOUND ? header : nullptr;
 }

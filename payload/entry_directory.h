@@ -11,10 +11,6 @@ struct PayloadRegions {
     const uint8_t* directoryEnd;
 };
 
-// Walks the directory from its first entry and returns the address of the found entry's hash field (the byte
-// after its name's NUL); hash and size lie within the directory. Returns nullptr when the key is not there,
-// that is when the walk would read past directoryEnd.
-const uint8_t* findEntry(const PayloadRegions& regions, const char* key);
 
 // One DirectoryEntry as a walk over the whole directory meets it (for tools; the installer only looks up).
 struct DirectoryEntryView {
@@ -66,3 +62,18 @@ AssemblyResult visitChunkRefs(const PayloadRegions& regions, const uint8_t* entr
 // Assembles the entry whose hash field is at entry (as findEntry returned it) into buffer, which holds at
 // least size bytes, and verifies length and hash. Anything but ASSEMBLY_VERIFIED is a corrupted payload.
 AssemblyResult assembleEntry(const PayloadRegions& regions, const uint8_t* entry, uint8_t* buffer);
+
+enum EntryLookup {
+    LOOKUP_FOUND,
+    LOOKUP_ABSENT,     // the directory is whole and no entry has the key
+    LOOKUP_DUPLICATE,  // two entries have the key: a damaged name
+    LOOKUP_MALFORMED,  // the walk does not end exactly at directoryEnd (an entry readEntry refuses)
+};
+
+// Walks the whole directory, entry by entry with readEntry, from directoryBegin to directoryEnd, and sets
+// header to the hash field of the one entry named key (the byte after its name's NUL). header is set only
+// on LOOKUP_FOUND; then the entry's ChunkRef list and terminator lie within the directory.
+EntryLookup lookupEntry(const PayloadRegions& regions, const char* key, const uint8_t*& header);
+
+// lookupEntry's header on LOOKUP_FOUND, else nullptr: every other answer is a corrupted payload.
+const uint8_t* findEntry(const PayloadRegions& regions, const char* key);

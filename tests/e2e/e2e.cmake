@@ -2,20 +2,30 @@
 # Wine in this build's prefix, presses its buttons and checks what it wrote. The scenarios share the prefix's
 # user profile (HKCU, the roaming and Start-menu folders), so they hold one lock and run one at a time.
 
-# A second installer, the same sources over a payload with one ChunkStore byte changed.
+# moravel_damaged_installer(<name> <region file> <offset> <xor>): the same sources over a copy of the packed
+# payload with one byte of one region changed.
 set(packed ${CMAKE_BINARY_DIR}/app/payload_image)
-set(corrupted ${CMAKE_CURRENT_BINARY_DIR}/corrupted_payload)
-add_custom_command(
-  OUTPUT ${corrupted}/payload_image.S
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${corrupted}
-  COMMAND ${CMAKE_COMMAND} -DPACKED=${packed} -DOUT=${corrupted} -P ${CMAKE_CURRENT_SOURCE_DIR}/corrupt_payload.cmake
-  DEPENDS ${packed}/payload_image.S ${CMAKE_CURRENT_SOURCE_DIR}/corrupt_payload.cmake
-  COMMENT "Corrupting a copy of the packed payload"
-  VERBATIM)
-add_library(corrupted_payload_image OBJECT ${corrupted}/payload_image.S)
-# The packed files come from app/'s custom command: order it at target level (see moravel_payload_image).
-add_dependencies(corrupted_payload_image payload_image_packed)
-moravel_installer(MoravelSetupCorrupted corrupted_payload_image)
+function(moravel_damaged_installer name region offset xor)
+  set(damaged ${CMAKE_CURRENT_BINARY_DIR}/${name}_payload)
+  add_custom_command(
+    OUTPUT ${damaged}/payload_image.S
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${damaged}
+    COMMAND ${CMAKE_COMMAND} -DPACKED=${packed} -DOUT=${damaged} -DREGION=${region} -DOFFSET=${offset} -DXOR=${xor}
+            -P ${CMAKE_CURRENT_SOURCE_DIR}/corrupt_payload.cmake
+    DEPENDS ${packed}/payload_image.S ${CMAKE_CURRENT_SOURCE_DIR}/corrupt_payload.cmake
+    COMMENT "Changing byte ${offset} of ${region} in a copy of the packed payload (${name})"
+    VERBATIM)
+  add_library(${name}_payload_image OBJECT ${damaged}/payload_image.S)
+  # The packed files come from app/'s custom command: order it at target level (see moravel_payload_image).
+  add_dependencies(${name}_payload_image payload_image_packed)
+  moravel_installer(${name} ${name}_payload_image)
+endfunction()
+
+# The store's first byte belongs to entry 1 (stored whole at offset 0): found through the hash.
+moravel_damaged_installer(MoravelSetupCorrupted ${MORAVEL_STORE_REGION_FILE} 0 0xFF)
+# Byte 11 of the directory is the 'c' of entry 1's name "bin/target_cl64": 'c' ^ 0x05 = 'f' makes it
+# "bin/target_fl64", the name of entry 3. Every hash still holds; only the names tell the entries apart.
+moravel_damaged_installer(MoravelSetupRenamed ${MORAVEL_DIRECTORY_REGION_FILE} 11 0x05)
 
 # The DLL the search-path scenario plants beside a copy of the installer.
 add_library(planted_dll SHARED planted_dll.cpp)
@@ -33,13 +43,14 @@ function(moravel_e2e_program name)
   target_compile_definitions(${name} PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0A00
     "MORAVEL_E2E_INSTALLER=L\"Z:$<TARGET_FILE:MoravelSetup>\""
     "MORAVEL_E2E_CORRUPTED_INSTALLER=L\"Z:$<TARGET_FILE:MoravelSetupCorrupted>\""
+    "MORAVEL_E2E_RENAMED_INSTALLER=L\"Z:$<TARGET_FILE:MoravelSetupRenamed>\""
     "MORAVEL_E2E_PAYLOAD=L\"Z:${MORAVEL_PAYLOAD_DIR}\""
     "MORAVEL_E2E_SCRATCH=L\"Z:${e2e_scratch}\""
     "MORAVEL_E2E_PLANTED_DLL=L\"Z:$<TARGET_FILE:planted_dll>\"")
   target_compile_options(${name} PRIVATE -Wall -Wextra -O1 -g)
   target_link_options(${name} PRIVATE -static)
   target_link_libraries(${name} PRIVATE ${MORAVEL_SYSTEM_LIBS} uuid)
-  add_dependencies(${name} MoravelSetup MoravelSetupCorrupted planted_dll)
+  add_dependencies(${name} MoravelSetup MoravelSetupCorrupted MoravelSetupRenamed planted_dll)
 endfunction()
 
 # moravel_e2e_test(<name> <source>): one ctest test of several scenarios.

@@ -1,4 +1,5 @@
-// Installations that fail: a destination held open by another program, and a corrupted payload.
+// Installations that fail: a destination held open by another program, and a corrupted payload (a changed
+// store byte, and an entry renamed to another entry's key).
 #include "tests/e2e/scenario.h"
 #include "app/messages.h"
 #include "tests/windows/wintest.h"
@@ -42,6 +43,37 @@ TEST(corrupted_payload_ends_with_exit_code_1) {
     CHECK_ABSENT(m.common);
     CHECK_ABSENT(m.common86);
     CHECK_ABSENT(m.flFolder);
+    CHECK_ABSENT(m.standalone);
+    CHECK_ABSENT(m.shortcut);
+}
+
+// Entry 1 carries the name of entry 3, and every hash still holds. With CLAP (64-bit) unticked, the CLAP
+// 32-bit file goes first and is sound; the FL Studio plug-in's key is then named twice, which must end the
+// installation as corrupted rather than write the CLAP 64-bit build as Moravel_x64.dll.
+TEST(entry_renamed_to_another_key_ends_with_exit_code_1) {
+    Machine m;
+    prepareMachine(&m, "renamed");
+    setFlStudioValue(m.flStudioExe);
+    ScenarioEnvironment env = scenarioEnvironment(&m);
+    Installer installer;
+    HWND selection = startAtSelection(&installer, renamedInstallerPath(), &env);
+    CHECK(selection != nullptr);
+    if (!selection) return;
+    click(selection, 1000);
+    WAIT_FOR_STATES(selection, {1000, true, BST_UNCHECKED}, {1001, true, BST_CHECKED},
+                    {1002, true, BST_CHECKED}, {1003, true, BST_CHECKED}, {IDOK, true, -1});
+    click(selection, IDOK);
+    ShownBox box;
+    EXPECT_MESSAGE_BOX(&installer, &box);
+    CHECK_WSTR(box.text, MSG_CORRUPTED);
+    CHECK_WSTR(box.caption, L"Error");
+    answerMessageBox(&box);
+    CHECK_EQ(waitForExit(&installer), 1u);
+    CHECK_ABSENT(m.clap64);
+    CHECK_PAYLOAD(m.clap32, "bin/target_cl32");  // written before the damaged name was met
+    CHECK_ABSENT(m.flFolder);
+    CHECK_ABSENT(m.fl64);
+    CHECK_ABSENT(m.fl32);
     CHECK_ABSENT(m.standalone);
     CHECK_ABSENT(m.shortcut);
 }

@@ -24,6 +24,10 @@ const wchar_t* corruptedInstallerPath() {
     static wchar_t path[PATH_UNITS];
     return windowsPath(MORAVEL_E2E_CORRUPTED_INSTALLER, path);
 }
+const wchar_t* renamedInstallerPath() {
+    static wchar_t path[PATH_UNITS];
+    return windowsPath(MORAVEL_E2E_RENAMED_INSTALLER, path);
+}
 const wchar_t* payloadFolder() {
     static wchar_t path[PATH_UNITS];
     return windowsPath(MORAVEL_E2E_PAYLOAD, path);

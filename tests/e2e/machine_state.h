@@ -58,5 +58,6 @@ HANDLE holdOpen(const wchar_t* path);
 // Test inputs from the build: the installers and the payload folder they were packed from.
 const wchar_t* installerPath();
 const wchar_t* corruptedInstallerPath();
+const wchar_t* renamedInstallerPath();  // entry 1 renamed "bin/target_fl64", the name of entry 3
 const wchar_t* payloadFolder();
 const wchar_t* scratchRoot();

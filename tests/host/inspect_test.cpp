@@ -208,7 +208,10 @@ TEST(InspectVerify, NamesTheEntryAndWhatIsWrong) {
           "bin/target_st64: corrupted: not in the directory"}},
         {"the directory one byte short", [&](Bytes& b) { putU32(b, descriptor + 20, readU32(&b[descriptor + 20]) - 1); },
          {"directory: entry 5 (at byte", "no terminator before the directory's end",
-          "bin/target_st64: corrupted: its ChunkRef list runs past the end of the directory"}},
+          "bin/target_cl64: corrupted: the directory cannot be walked to its end"}},
+        {"entry 1 renamed as entry 3", [&](Bytes& b) { b[field(0, 0) - 5] = 'f'; },
+         {"bin/target_cl64: corrupted: not in the directory",
+          "bin/target_fl64: corrupted: named by two entries of the directory"}},
         {"the license one byte short", [&](Bytes& b) { putU32(b, descriptor + 4, readU32(&b[descriptor + 4]) - 1); },
          {"license.txt: corrupted: line 3, column 18: "}},
     };

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "tests/host/packer_test_files.h"
+#include "tools/packer/image_writer.h"
 #include "tools/packer/license_check.h"
 #include "tools/packer/pack_error.h"
 #include "tools/packer/pack_payload.h"
@@ -144,6 +145,37 @@ TEST_F(PackerBadInput, SizeLimitsAreExactBounds) {
         << message;
     options.limits.maxStoreSize = 49'000;
     EXPECT_NO_THROW(packPayload(in, out, options));
+}
+
+// The executable's limit on the whole PayloadImage: exact at the image the inputs make; a store that cannot
+// fit beside the license and directory is refused as it grows; file 1 alone by its size, before it is read.
+TEST_F(PackerBadInput, ImageLimitIsAnExactBound) {
+    const uint64_t image = payloadImageBytes(readFile(out / PAYLOAD_LICENSE_REGION_FILE).size(),
+                                             readFile(out / PAYLOAD_STORE_REGION_FILE).size(),
+                                             readFile(out / PAYLOAD_DIRECTORY_REGION_FILE).size());
+    PackOptions options;
+    options.limits.maxImageSize = image - 1;
+    std::string message = failure(options);
+    EXPECT_NE(message.find(in.string() + ": the PayloadImage would be " + std::to_string(image) + " bytes"),
+              std::string::npos) << message;
+    options.limits.maxImageSize = 45'000;  // file 1 (40,000) fits, file 2's literal run (9,000) does not
+    message = failure(options);
+    EXPECT_NE(message.find((in / "bin/target_cl32").string() + ": the ChunkStore would grow to 49000 bytes"),
+              std::string::npos) << message;
+    EXPECT_NE(message.find("fit in an installer's PayloadImage"), std::string::npos) << message;
+    options.limits.maxImageSize = image;
+    EXPECT_NO_THROW(packPayload(in, out, options));
+}
+
+TEST_F(PackerBadInput, FirstFileTooLargeForTheImageIsRefusedBeforeItIsRead) {
+    std::filesystem::path big = in / "bin/target_cl64";
+    int fd = ::open(big.c_str(), O_WRONLY | O_TRUNC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, off_t(PAYLOAD_IMAGE_MAX_BYTES)), 0);  // sparse: reading it would take seconds
+    ::close(fd);
+    std::string message = failure();
+    EXPECT_NE(message.find(big.string() + ": the ChunkStore would grow to " + std::to_string(PAYLOAD_IMAGE_MAX_BYTES)),
+              std::string::npos) << message;
 }
 
 TEST_F(PackerBadInput, OutputFolderThatCannotBeMade) {

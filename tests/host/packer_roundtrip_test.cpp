@@ -9,6 +9,7 @@
 #include <map>
 
 #include "tests/host/packer_test_files.h"
+#include "tools/packer/image_writer.h"
 #include "tools/packer/pack_payload.h"
 
 using namespace packer;
@@ -197,10 +198,13 @@ TEST(PackerOutput, SameInputsGiveIdenticalBytes) {
     for (const char* name : {PAYLOAD_LICENSE_REGION_FILE, PAYLOAD_STORE_REGION_FILE, PAYLOAD_DIRECTORY_REGION_FILE})
         EXPECT_TRUE(readFile(scratch.path / "a" / name) == readFile(scratch.path / "b" / name)) << name;
     Bytes assembly = readFile(scratch.path / "a" / PAYLOAD_ASSEMBLY_FILE);
-    packPayload(scratch.path / "in", scratch.path / "a", twoThreads);
+    const PackSummary summary = packPayload(scratch.path / "in", scratch.path / "a", twoThreads);
     EXPECT_TRUE(readFile(scratch.path / "a" / PAYLOAD_ASSEMBLY_FILE) == assembly);
-    // Nothing but the four outputs is left in the folder.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch.path / "a"), {}), 4);
+    // The summary is written with the regions: the table the run returned, whole.
+    const Bytes table = readFile(scratch.path / "a" / PACK_SUMMARY_FILE);
+    EXPECT_EQ(std::string(table.begin(), table.end()), formatSummary(summary));
+    // Nothing but the five outputs is left in the folder.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch.path / "a"), {}), 5);
 }
 
 // The assembler file, put through the mingw assembler: every label where the layout puts it, in a section of

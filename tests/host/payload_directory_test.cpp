@@ -93,9 +93,10 @@ TEST(FindEntry, AbsentKeysAreNotFoundAndTheWalkStaysInTheDirectory) {
     EXPECT_NE(findEntry(image.regions(), "bin/abc"), nullptr);
 }
 
-// Cut at every length, the directory holds the entries that end before the cut and nothing after it. Each cut
-// is tried twice: inside the whole block, where the bytes after the cut are there to be misread, and as a block
-// of exactly the cut's length, where reading past it is an ASan report.
+// Cut at every length, the lookup answers only where the cut falls between two entries (the walk must end
+// exactly at directoryEnd), and then finds the entries before the cut. Each cut is tried twice: inside the
+// whole block, where the bytes after the cut are there to be misread, and as a block of exactly the cut's
+// length, where reading past it is an ASan report.
 TEST(FindEntry, IsBoundedByDirectoryEndAtEveryCut) {
     const std::vector<std::vector<uint8_t>> entries = {entryBytes("first", hashOf("01"), 2, {{0, 2}}),
                                                        entryBytes("second", hashOf("234"), 3, {{2, 1}, {3, 2}}),
@@ -103,13 +104,36 @@ TEST(FindEntry, IsBoundedByDirectoryEndAtEveryCut) {
     Image whole(STORE, entries);
     std::vector<uint8_t> all;
     for (const auto& e : entries) all.insert(all.end(), e.begin(), e.end());
-    const size_t thirdHeader = whole.entryStarts[2] + 6;  // "third" and its NUL
+    const size_t secondStart = whole.entryStarts[1], thirdStart = whole.entryStarts[2];
     for (size_t cut = 0; cut <= all.size(); ++cut) {
         Image exact(STORE, {std::vector<uint8_t>(all.begin(), all.begin() + cut)});
+        const bool between = cut == 0 || cut == secondStart || cut == thirdStart || cut == all.size();
         for (const PayloadRegions& regions : {whole.regions(cut), exact.regions()}) {
-            EXPECT_EQ(findEntry(regions, "third") != nullptr, cut >= thirdHeader + ENTRY_HEADER_BYTES) << "cut " << cut;
-            EXPECT_EQ(findEntry(regions, "absent"), nullptr) << "cut " << cut;
-            EXPECT_EQ(findEntry(regions, "first") != nullptr, cut >= 6 + ENTRY_HEADER_BYTES) << "cut " << cut;
+            const uint8_t* header = nullptr;
+            EXPECT_EQ(lookupEntry(regions, "absent", header), between ? LOOKUP_ABSENT : LOOKUP_MALFORMED) << "cut " << cut;
+            EXPECT_EQ(findEntry(regions, "first") != nullptr, between && cut >= secondStart) << "cut " << cut;
+            EXPECT_EQ(findEntry(regions, "third") != nullptr, cut == all.size()) << "cut " << cut;
+        }
+    }
+}
+
+// A damaged name can repeat another entry's key: the entry that lost its key is absent, and the key met twice
+// is found in neither entry, whatever their order (installing the first match would write the wrong file).
+TEST(FindEntry, AKeyNamedByTwoEntriesIsFoundInNeither) {
+    std::vector<std::vector<uint8_t>> entries;
+    for (int i = 0; i < PAYLOAD_ENTRY_COUNT; ++i)
+        entries.push_back(entryBytes(PAYLOAD_ENTRY_KEYS[i], hashOf(STORE.substr(i, 1)), 1, {{uint32_t(i), 1}}));
+    for (int renamed = 0; renamed < PAYLOAD_ENTRY_COUNT; ++renamed) {
+        const int as = (renamed + 2) % PAYLOAD_ENTRY_COUNT;  // takes the name of another entry
+        std::vector<std::vector<uint8_t>> damaged = entries;
+        damaged[renamed] = entryBytes(PAYLOAD_ENTRY_KEYS[as], hashOf(STORE.substr(renamed, 1)), 1, {{uint32_t(renamed), 1}});
+        Image image(STORE, damaged);
+        for (int i = 0; i < PAYLOAD_ENTRY_COUNT; ++i) {
+            const uint8_t* header = nullptr;
+            const EntryLookup expected = i == renamed ? LOOKUP_ABSENT : i == as ? LOOKUP_DUPLICATE : LOOKUP_FOUND;
+            EXPECT_EQ(lookupEntry(image.regions(), PAYLOAD_ENTRY_KEYS[i], header), expected)
+                << PAYLOAD_ENTRY_KEYS[renamed] << " renamed " << PAYLOAD_ENTRY_KEYS[as] << ", looking up " << PAYLOAD_ENTRY_KEYS[i];
+            EXPECT_EQ(header != nullptr, expected == LOOKUP_FOUND) << PAYLOAD_ENTRY_KEYS[i];
         }
     }
 }
@@ -189,8 +213,9 @@ TEST(AssembleEntry, AListRunningPastDirectoryEndIsUnterminated) {
     const size_t header = 2;
     for (size_t cut = header + ENTRY_HEADER_BYTES; cut <= image.directorySize; ++cut) {
         const PayloadRegions regions = image.regions(cut);
-        const uint8_t* entry = findEntry(regions, "e");
-        ASSERT_NE(entry, nullptr);
+        // findEntry refuses such a directory; assembly keeps its own bound all the same.
+        EXPECT_EQ(findEntry(regions, "e"), nullptr) << "cut " << cut;
+        const uint8_t* entry = image.directory.get() + header;
         uint8_t buffer[4];
         EXPECT_EQ(assembleEntry(regions, entry, buffer), ASSEMBLY_UNTERMINATED) << "cut " << cut;
     }

@@ -358,10 +358,13 @@ InspectResult verifyOrExtract(const PayloadImageView& image, const std::string& 
     for (int i = 0; i < PAYLOAD_ENTRY_COUNT; ++i) {
         jobs[i].key = PAYLOAD_ENTRY_KEYS[i];
         // The installer's own lookup: what it finds is what it would install.
-        jobs[i].header = findEntry(image.regions, jobs[i].key);
-        if (jobs[i].header == nullptr) {
+        const EntryLookup found = lookupEntry(image.regions, jobs[i].key, jobs[i].header);
+        if (found != LOOKUP_FOUND) {
+            jobs[i].header = nullptr;
             jobs[i].corrupted = true;
-            jobs[i].fault = "corrupted: not in the directory";
+            jobs[i].fault = found == LOOKUP_DUPLICATE ? "corrupted: named by two entries of the directory"
+                          : found == LOOKUP_ABSENT    ? "corrupted: not in the directory"
+                                                      : "corrupted: the directory cannot be walked to its end";
         }
     }
     if (!unreadable) runJobs(jobs, image, folder, outFolder, threads);

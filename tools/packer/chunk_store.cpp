@@ -5,7 +5,6 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "tools/packer/contract.h"
 #include "tools/packer/pack_error.h"
 
 namespace packer {
@@ -38,7 +37,7 @@ void ChunkStore::begin(const MappedFile& first, uint64_t literalCapacity) {
 }
 
 uint64_t ChunkStore::append(const uint8_t* run, uint64_t count) {
-    PACKER_ASSERT(count <= capacity - length);
+    if (count > capacity - length) throw Full{length + count};
     uint64_t offset = length;
     std::memcpy(bytes + length, run, count);
     length += count;

@@ -21,7 +21,12 @@ struct ChunkStore {
     // literalCapacity further bytes. Throws PackError if the address space cannot be had.
     void begin(const MappedFile& first, uint64_t literalCapacity);
 
-    // Appends a literal run and returns its offset. The caller keeps within literalCapacity.
+    // Thrown by append when a run would carry the store past its capacity; length is where it would end.
+    struct Full {
+        uint64_t length;
+    };
+
+    // Appends a literal run and returns its offset. Throws Full, appending nothing, past literalCapacity.
     uint64_t append(const uint8_t* run, uint64_t count);
 
 private:

@@ -1,25 +1,38 @@
 #include "tools/packer/image_writer.h"
 
 #include <cerrno>
+#include <csignal>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "payload/payload_format.h"
 #include "tools/packer/pack_error.h"
+#include "tools/packer/signal_cleanup.h"
 
 namespace packer {
 
 namespace {
 
+// A string for the assembler: printable ASCII as it is but for quote and backslash, every other byte (a
+// newline, a tab, UTF-8) as an octal escape, so that no path can end the string or the line early.
 std::string quoted(const std::string& path) {
     std::string text = "\"";
-    for (char c : path) {
-        if (c == '"' || c == '\\') text += '\\';
-        text += c;
+    for (unsigned char c : path) {
+        if (c == '"' || c == '\\') {
+            text += '\\';
+            text += char(c);
+        } else if (c < 0x20 || c > 0x7E) {
+            const char octal[] = {'\\', char('0' + (c >> 6)), char('0' + ((c >> 3) & 7)), char('0' + (c & 7)), 0};
+            text += octal;
+        } else {
+            text += char(c);
+        }
     }
     return text + "\"";
 }
@@ -51,9 +64,17 @@ bool writeAll(int fd, std::span<const uint8_t> bytes) {
     return true;
 }
 
-void writeWhole(const std::string& path, std::span<const uint8_t> bytes) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+// A temporary is made anew: whatever stood at its name (a stale temporary, a FIFO) is removed first, so the
+// open neither blocks nor writes through someone else's file.
+int createTemporary(const std::string& path) {
+    ::unlink(path.c_str());
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) throw PackError(failure(path, "cannot create"));
+    return fd;
+}
+
+void writeWhole(const std::string& path, std::span<const uint8_t> bytes) {
+    int fd = createTemporary(path);
     if (!writeAll(fd, bytes)) {
         std::string message = failure(path, "cannot write");
         ::close(fd);
@@ -62,8 +83,10 @@ void writeWhole(const std::string& path, std::span<const uint8_t> bytes) {
     if (::close(fd) != 0) throw PackError(failure(path, "cannot write"));
 }
 
+// In the order they are renamed into place; the assembler file goes last (see commit).
 const char* const NAMES[] = {PAYLOAD_LICENSE_REGION_FILE, PAYLOAD_STORE_REGION_FILE, PAYLOAD_DIRECTORY_REGION_FILE,
-                             PAYLOAD_ASSEMBLY_FILE};
+                             PACK_SUMMARY_FILE, PAYLOAD_ASSEMBLY_FILE};
+enum { LICENSE, STORE, DIRECTORY, SUMMARY, ASSEMBLY };
 
 }  // namespace
 
@@ -88,41 +111,71 @@ std::string payloadImageAssembly(const std::string& licensePath, const std::stri
     return text;
 }
 
+uint64_t payloadImageBytes(uint64_t licenseBytes, uint64_t storeBytes, uint64_t directoryBytes) {
+    uint64_t at = alignUp(PAYLOAD_DESCRIPTOR_BYTES, PAYLOAD_REGION_ALIGNMENT) + licenseBytes;
+    at = alignUp(at, PAYLOAD_REGION_ALIGNMENT) + storeBytes;
+    return alignUp(at, PAYLOAD_REGION_ALIGNMENT) + directoryBytes;
+}
+
 ImageWriter::ImageWriter(const std::string& outDir) {
     makeFolders(outDir);
     char resolved[PATH_MAX];
     if (::realpath(outDir.c_str(), resolved) == nullptr) throw PackError(failure(outDir, "cannot resolve"));
     dir_ = resolved;
+    // One writer per folder: the temporaries have fixed names, and two runs would write one file between them.
+    // The lock goes with the descriptor, so a run that is killed never leaves it behind.
+    lockFd_ = ::open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (lockFd_ < 0) throw PackError(failure(outDir, "cannot open folder"));
+    if (::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK) throw PackError("another moravel-pack is writing " + outDir);
+        throw PackError(failure(outDir, "cannot lock folder"));
+    }
     for (const char* name : NAMES) temporaries_.push_back(dir_ + "/." + name + ".partial");
-    storeFd_ = ::open(temporaries_[1].c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (storeFd_ < 0) throw PackError(failure(temporaries_[1], "cannot create"));
+    for (const std::string& path : temporaries_) registerTemporary(path.c_str());
+    storeFd_ = createTemporary(temporaries_[STORE]);
 }
 
 ImageWriter::~ImageWriter() {
     if (storeFd_ >= 0) ::close(storeFd_);
-    if (!committed_)
-        for (const std::string& path : temporaries_) ::unlink(path.c_str());
+    for (const std::string& path : temporaries_) {
+        if (!committed_) ::unlink(path.c_str());
+        unregisterTemporary(path.c_str());
+    }
+    if (lockFd_ >= 0) ::close(lockFd_);
 }
 
 void ImageWriter::appendStore(std::span<const uint8_t> bytes) {
-    if (!writeAll(storeFd_, bytes)) throw PackError(failure(temporaries_[1], "cannot write"));
+    if (!writeAll(storeFd_, bytes)) throw PackError(failure(temporaries_[STORE], "cannot write"));
 }
 
-void ImageWriter::commit(std::span<const uint8_t> license, std::span<const uint8_t> directory) {
+void ImageWriter::commit(std::span<const uint8_t> license, std::span<const uint8_t> directory, const std::string& summary) {
     int fd = storeFd_;
     storeFd_ = -1;
-    if (::close(fd) != 0) throw PackError(failure(temporaries_[1], "cannot write"));
-    std::string assembly = payloadImageAssembly(dir_ + "/" + NAMES[0], dir_ + "/" + NAMES[1], dir_ + "/" + NAMES[2]);
-    writeWhole(temporaries_[0], license);
-    writeWhole(temporaries_[2], directory);
-    writeWhole(temporaries_[3],
-               std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(assembly.data()), assembly.size()));
+    if (::close(fd) != 0) throw PackError(failure(temporaries_[STORE], "cannot write"));
+    auto text = [](const std::string& s) { return std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(s.data()), s.size()); };
+    const std::string assembly = payloadImageAssembly(dir_ + "/" + NAMES[LICENSE], dir_ + "/" + NAMES[STORE],
+                                                      dir_ + "/" + NAMES[DIRECTORY]);
+    writeWhole(temporaries_[LICENSE], license);
+    writeWhole(temporaries_[DIRECTORY], directory);
+    writeWhole(temporaries_[SUMMARY], text(summary));
+    writeWhole(temporaries_[ASSEMBLY], text(assembly));
     // The assembler file goes last: the build treats it as the step's output, so it must be the newest.
+    // A stop signal waits until all are renamed, so that an interrupted run never leaves old and new
+    // regions side by side (the packer's threads have all ended by now).
+    sigset_t stops, before;
+    sigemptyset(&stops);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, signal);
+    ::pthread_sigmask(SIG_BLOCK, &stops, &before);
     for (size_t i = 0; i < temporaries_.size(); ++i) {
         std::string final = dir_ + "/" + NAMES[i];
-        if (::rename(temporaries_[i].c_str(), final.c_str()) != 0) throw PackError(failure(final, "cannot replace"));
+        if (::rename(temporaries_[i].c_str(), final.c_str()) != 0) {
+            const std::string message = failure(final, "cannot replace");
+            ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+            throw PackError(message);
+        }
     }
     committed_ = true;
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 }  // namespace packer

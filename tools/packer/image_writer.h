@@ -1,6 +1,7 @@
-// Writes the PayloadImage files into the output folder: license.bin, chunkstore.bin, directory.bin and
-// payload_image.S, which embeds the three with .incbin. Everything goes to temporary names first; commit()
-// renames them into place once all are complete, and a writer that is not committed removes them.
+// Writes the PayloadImage files into the output folder: license.bin, chunkstore.bin, directory.bin,
+// summary.txt and payload_image.S, which embeds the three regions with .incbin. Everything goes to temporary
+// names first; commit() renames them into place once all are complete, and a writer that is not committed
+// removes them. The writer holds a lock on the folder for its life, so two packers never share temporaries.
 #pragma once
 #include <cstdint>
 #include <span>
@@ -13,8 +14,16 @@ namespace packer {
 std::string payloadImageAssembly(const std::string& licensePath, const std::string& storePath,
                                  const std::string& directoryPath);
 
+// The packer's summary table, kept beside the regions (not part of the image).
+#define PACK_SUMMARY_FILE "summary.txt"
+
+// The bytes of the .payload section that payloadImageAssembly lays out for regions of these lengths:
+// descriptor, license, ChunkStore and directory, each region on a 16-byte boundary.
+uint64_t payloadImageBytes(uint64_t licenseBytes, uint64_t storeBytes, uint64_t directoryBytes);
+
 struct ImageWriter {
-    // Creates the folder if needed and the temporary ChunkStore file. Throws PackError naming the path.
+    // Creates the folder if needed, locks it, and creates the temporary ChunkStore file. Throws PackError
+    // naming the path, or "another moravel-pack is writing OUT_DIR" when another writer holds the folder.
     explicit ImageWriter(const std::string& outDir);
     ImageWriter(const ImageWriter&) = delete;
     ImageWriter& operator=(const ImageWriter&) = delete;
@@ -23,13 +32,14 @@ struct ImageWriter {
     // Appends to the temporary ChunkStore; one caller at a time, from any thread.
     void appendStore(std::span<const uint8_t> bytes);
 
-    // Writes the other three files and renames all four into place. Throws PackError naming the file.
-    void commit(std::span<const uint8_t> license, std::span<const uint8_t> directory);
+    // Writes the other files and renames all of them into place. Throws PackError naming the file.
+    void commit(std::span<const uint8_t> license, std::span<const uint8_t> directory, const std::string& summary);
 
 private:
     std::string dir_;
     std::vector<std::string> temporaries_;
     int storeFd_ = -1;
+    int lockFd_ = -1;
     bool committed_ = false;
 };
 

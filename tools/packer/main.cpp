@@ -1,25 +1,28 @@
 // moravel-pack [--quiet] [--threads N] [--index-entries N] PAYLOAD_DIR OUT_DIR
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <thread>
 
 #include "tools/packer/pack_error.h"
 #include "tools/packer/pack_payload.h"
+#include "tools/packer/signal_cleanup.h"
 
 using namespace packer;
 
 namespace {
 
-int usage() {
-    std::fprintf(stderr,
-                 "usage: moravel-pack [--quiet] [--threads N] [--index-entries N] PAYLOAD_DIR OUT_DIR\n"
-                 "  PAYLOAD_DIR holds license.txt and bin/target_cl64, bin/target_cl32, bin/target_fl64,\n"
-                 "  bin/target_fl32, bin/target_st64; OUT_DIR receives license.bin, chunkstore.bin,\n"
-                 "  directory.bin and payload_image.S (and summary.txt, the table\n"
-                 "  printed at the end). --index-entries bounds the sampled windows of the\n"
-                 "  store index (default 4194304); more find more short copies and cost time and memory.\n");
+constexpr const char* USAGE =
+    "usage: moravel-pack [--quiet] [--threads N] [--index-entries N] PAYLOAD_DIR OUT_DIR\n"
+    "  PAYLOAD_DIR holds license.txt and bin/target_cl64, bin/target_cl32, bin/target_fl64,\n"
+    "  bin/target_fl32, bin/target_st64; OUT_DIR receives license.bin, chunkstore.bin,\n"
+    "  directory.bin and payload_image.S (and summary.txt, the table\n"
+    "  printed at the end). --index-entries bounds the sampled windows of the\n"
+    "  store index (default 4194304); more find more short copies and cost time and memory.\n";
+
+int usage(const char* problem = nullptr) {
+    if (problem != nullptr) std::fprintf(stderr, "moravel-pack: %s\n", problem);
+    std::fputs(USAGE, stderr);
     return 2;
 }
 
@@ -34,7 +37,10 @@ int main(int argc, char** argv) {
     int pathCount = 0;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        if (arg == "--quiet") {
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(USAGE, stdout);
+            return 0;
+        } else if (arg == "--quiet") {
             quiet = true;
         } else if (arg == "--threads" && i + 1 < argc) {
             threads = unsigned(std::strtoul(argv[++i], nullptr, 10));
@@ -44,6 +50,8 @@ int main(int argc, char** argv) {
             if (indexEntries < 1024 || indexEntries > (1ull << 28)) return usage();
         } else if (arg.starts_with("-") || pathCount == 2) {
             return usage();
+        } else if (arg.empty()) {
+            return usage(pathCount == 0 ? "PAYLOAD_DIR is an empty string" : "OUT_DIR is an empty string");
         } else {
             paths[pathCount++] = arg;
         }
@@ -55,12 +63,11 @@ int main(int argc, char** argv) {
     options.threads = threads;
     options.maxIndexEntries = indexEntries;
     options.progress = &progress;
+    installSignalCleanup();
     try {
+        // The table is written beside the regions too (summary.txt), for builds that reuse them.
         PackSummary summary = packPayload(paths[0], paths[1], options);
-        const std::string table = formatSummary(summary);
-        if (!quiet) std::fputs(table.c_str(), stdout);
-        // Kept beside the regions for builds that reuse them without packing again. Not part of the image.
-        std::ofstream(paths[1] + "/summary.txt") << table;
+        if (!quiet) std::fputs(formatSummary(summary).c_str(), stdout);
     } catch (const PackError& error) {
         progress.finish();
         std::fprintf(stderr, "moravel-pack: %s\n", error.what());

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <exception>
 #include <functional>
 #include <utility>
@@ -22,9 +23,18 @@ namespace packer {
 
 namespace {
 
-std::string storeTooLarge(const MappedFile& file, uint64_t length, uint64_t limit) {
+std::string storeTooLarge(const MappedFile& file, uint64_t length, uint64_t limit, bool byImage) {
     return file.path + ": the ChunkStore would grow to " + std::to_string(length) + " bytes, past the " +
-           std::to_string(limit) + " bytes that 32-bit offsets can name";
+           std::to_string(limit) +
+           (byImage ? " bytes that fit in an installer's PayloadImage beside the license and directory"
+                    : " bytes that 32-bit offsets can name");
+}
+
+// The least directory the five entries can take: each name, its NUL, hash and size, and the terminator.
+uint64_t smallestDirectory() {
+    uint64_t bytes = 0;
+    for (const char* key : PAYLOAD_ENTRY_KEYS) bytes += std::strlen(key) + 1 + ENTRY_HEADER_BYTES + CHUNK_REF_BYTES;
+    return bytes;
 }
 
 // A thread whose failure is handed to the thread that waits for it. Joined on destruction, so that an
@@ -57,10 +67,17 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
     const auto started = std::chrono::steady_clock::now();
     Progress silent;
     Progress& progress = options.progress != nullptr ? *options.progress : silent;
-    const uint64_t storeLimit = std::min<uint64_t>(options.limits.maxStoreSize, 0xFFFFFFFFull);
-
     progress.stage("reading " + payloadDir);
     std::unique_ptr<PayloadInputs> inputs = loadPayloadInputs(payloadDir, options.limits);
+
+    // The store may grow only as far as both limits allow: offsets that fit a u32, and an image that fits
+    // the executable beside the license and the least directory. Known from the sizes, before any reading.
+    const uint64_t imageLimit = options.limits.maxImageSize;
+    const uint64_t imageWithoutStore = payloadImageBytes(inputs->license.size(), 0, smallestDirectory());
+    const uint64_t storeRoom = imageLimit > imageWithoutStore ? imageLimit - imageWithoutStore : 0;
+    const uint64_t offsetLimit = std::min<uint64_t>(options.limits.maxStoreSize, 0xFFFFFFFFull);
+    const uint64_t storeLimit = std::min(offsetLimit, storeRoom);
+    const bool limitedByImage = storeRoom < offsetLimit;
     std::vector<std::span<const uint8_t>> files;
     uint64_t laterBytes = 0;
     for (const MappedFile& file : inputs->files) {
@@ -68,7 +85,7 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
         if (&file != &inputs->files[0]) laterBytes += file.size;
     }
     const MappedFile& first = inputs->files[0];
-    if (first.size > storeLimit) throw PackError(storeTooLarge(first, first.size, storeLimit));
+    if (first.size > storeLimit) throw PackError(storeTooLarge(first, first.size, storeLimit, limitedByImage));
 
     // Work that needs only the inputs runs beside the matcher: the hashes, and writing file 1, which is the
     // head of the ChunkStore, to the temporary store file. Nothing becomes visible before commit().
@@ -82,7 +99,9 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
 
     progress.stage("indexing " + std::string(PAYLOAD_ENTRY_KEYS[0]));
     ChunkStore store;
-    store.begin(first, laterBytes);
+    // No room beyond the limit: a later file that does not deduplicate is refused at its first run past it,
+    // before its bytes are copied.
+    store.begin(first, std::min(laterBytes, storeLimit - first.size));
     StoreIndex index;
     index.reserve(first.size + laterBytes / 4, options.maxIndexEntries);
     index.extend(store.bytes, store.length);
@@ -99,9 +118,14 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
         const MappedFile& file = inputs->files[i];
         progress.stage("matching " + std::string(PAYLOAD_ENTRY_KEYS[i]));
         const uint64_t literalBase = store.length;
-        std::vector<Piece> pieces = cutIntoPieces(index, store, file.data, file.size,
-                                                  [&](uint64_t done) { progress.update(done, file.size); });
-        if (store.length > storeLimit) throw PackError(storeTooLarge(file, store.length, storeLimit));
+        std::vector<Piece> pieces;
+        try {
+            pieces = cutIntoPieces(index, store, file.data, file.size,
+                                   [&](uint64_t done) { progress.update(done, file.size); });
+        } catch (const ChunkStore::Full& full) {
+            throw PackError(storeTooLarge(file, full.length, storeLimit, limitedByImage));
+        }
+        if (store.length > storeLimit) throw PackError(storeTooLarge(file, store.length, storeLimit, limitedByImage));
         entries[i].refs = placePieces(pieces);
         entries[i].literalBytes = store.length - literalBase;
     }
@@ -113,6 +137,11 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
         hashes = payloadHashes(files);
     for (int i = 0; i < PAYLOAD_ENTRY_COUNT; ++i) entries[i].hash = hashes[i];
     std::vector<uint8_t> directory = buildDirectory(entries);
+    const uint64_t imageBytes = payloadImageBytes(inputs->license.size(), store.length, directory.size());
+    if (imageBytes > imageLimit)
+        throw PackError(payloadDir + ": the PayloadImage would be " + std::to_string(imageBytes) + " bytes (directory " +
+                        std::to_string(directory.size()) + "), more than the " + std::to_string(imageLimit) +
+                        " bytes an installer can carry");
 
     progress.stage("verifying");
     std::span<const uint8_t> storeBytes(store.bytes, store.length);
@@ -125,15 +154,16 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
     else
         writer.appendStore(files[0]);
     writer.appendStore(storeBytes.subspan(first.size));
-    writer.commit(inputs->license, directory);
-    progress.finish();
 
+    // The summary is one of the outputs, committed with them; its time runs to the last region written.
     PackSummary summary;
     for (const PackedEntry& entry : entries)
         summary.entries.push_back({entry.key, entry.size, entry.refs.size(), entry.literalBytes, entry.hash});
     summary.storeBytes = store.length;
     summary.directoryBytes = directory.size();
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    writer.commit(inputs->license, directory, formatSummary(summary));
+    progress.finish();
     return summary;
 }
 

@@ -9,6 +9,7 @@
 
 #include "tools/packer/license_check.h"
 #include "tools/packer/pack_error.h"
+#include "tools/packer/signal_cleanup.h"
 
 namespace packer {
 
@@ -18,9 +19,10 @@ std::string systemError(const std::string& path, const char* what) {
     return path + ": " + what + ": " + std::strerror(errno);
 }
 
-// Opens a regular file for reading and returns its descriptor and size.
+// Opens a regular file for reading and returns its descriptor and size. O_NONBLOCK, so that a FIFO or a
+// device in a file's place is refused at once instead of blocking the open; reads of a regular file ignore it.
 int openRegular(const std::string& path, uint64_t& size) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) throw PackError(systemError(path, errno == ENOENT ? "missing" : "cannot open"));
     struct stat info;
     if (::fstat(fd, &info) != 0) {
@@ -41,7 +43,10 @@ int openRegular(const std::string& path, uint64_t& size) {
 PayloadInputs::~PayloadInputs() {
     for (MappedFile& file : files) {
         if (file.size != 0 && file.data != nullptr) ::munmap(const_cast<uint8_t*>(file.data), file.size);
-        if (file.fd >= 0) ::close(file.fd);
+        if (file.fd >= 0) {
+            unregisterInput(file.fd);
+            ::close(file.fd);
+        }
     }
 }
 
@@ -51,6 +56,11 @@ std::unique_ptr<PayloadInputs> loadPayloadInputs(const std::string& payloadDir, 
 
     uint64_t licenseSize = 0;
     int licenseFd = openRegular(inputs->licensePath, licenseSize);
+    if (licenseSize > limits.maxImageSize) {
+        ::close(licenseFd);
+        throw PackError(inputs->licensePath + ": " + std::to_string(licenseSize) + " bytes cannot fit in the " +
+                        std::to_string(limits.maxImageSize) + " bytes of an installer's PayloadImage");
+    }
     inputs->license.resize(licenseSize);
     uint64_t done = 0;
     while (done < licenseSize) {
@@ -73,6 +83,7 @@ std::unique_ptr<PayloadInputs> loadPayloadInputs(const std::string& payloadDir, 
         MappedFile& file = inputs->files[i];
         file.path = payloadDir + "/" + PAYLOAD_ENTRY_KEYS[i];
         file.fd = openRegular(file.path, file.size);
+        registerInput(file.path.c_str(), file.fd, file.size);
         if (file.size > limits.maxFileSize)
             throw PackError(file.path + ": " + std::to_string(file.size) + " bytes is more than the " +
                             std::to_string(limits.maxFileSize) + " bytes an entry can hold");

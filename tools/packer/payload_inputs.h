@@ -13,6 +13,7 @@ namespace packer {
 struct PackLimits {
     uint64_t maxFileSize = 0xFFFFFFFFull;   // a DirectoryEntry's size is a u32
     uint64_t maxStoreSize = 0xFFFFFFFFull;  // every offset + count of a ChunkRef must fit a u32
+    uint64_t maxImageSize = PAYLOAD_IMAGE_MAX_BYTES;  // the .payload section, all regions together
 };
 
 struct MappedFile {
