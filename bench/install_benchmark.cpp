@@ -7,6 +7,8 @@
 #include <windows.h>
 #include <psapi.h>
 #include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 #include <wchar.h>
 #include "payload/payload_format.h"
 #include "payload/payload_hash.h"
@@ -32,6 +34,59 @@ struct PayloadFile {
     long long size;
     double done;  // seconds after Install was pressed
 };
+
+// The installer's memory as Linux counts it (RssAnon and RssFile of /proc/PID/status): Wine runs each Windows
+// process as one Unix process whose first command-line word is the exe's Windows path. Anonymous pages are the
+// process's own; file-backed ones are mapped from files and shared. Found by the exe's file name.
+struct UnixMemory {
+    long long anonKb = -1, fileKb = -1;
+};
+
+static bool readSmallFile(const wchar_t* path, char* text, DWORD capacity) {
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD total = 0, got = 0;
+    while (total + 1 < capacity && ReadFile(file, text + total, capacity - 1 - total, &got, nullptr) && got > 0) total += got;
+    CloseHandle(file);
+    text[total] = 0;
+    return total > 0;
+}
+
+static long long statusField(const char* status, const char* name) {
+    const char* at = strstr(status, name);
+    return at ? atoll(at + strlen(name)) : -1;
+}
+
+static const wchar_t* fileName(const wchar_t* path) {
+    const wchar_t* name = path;
+    for (const wchar_t* p = path; *p; ++p)
+        if (*p == L'\\' || *p == L'/') name = p + 1;
+    return name;
+}
+
+static UnixMemory installerMemory(const wchar_t* installer) {
+    UnixMemory memory;
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW(L"Z:\\proc\\*", &entry);
+    if (find == INVALID_HANDLE_VALUE) return memory;
+    do {
+        if (entry.cFileName[0] < L'0' || entry.cFileName[0] > L'9') continue;
+        wchar_t path[MAX_PATH];
+        char text[8192];
+        swprintf(path, MAX_PATH, L"Z:\\proc\\%ls\\cmdline", entry.cFileName);
+        wchar_t first[MAX_PATH] = {};
+        if (!readSmallFile(path, text, sizeof text)) continue;
+        swprintf(first, MAX_PATH, L"%hs", text);  // the first word ends at its NUL
+        if (_wcsicmp(fileName(first), fileName(installer)) != 0) continue;
+        swprintf(path, MAX_PATH, L"Z:\\proc\\%ls\\status", entry.cFileName);
+        if (!readSmallFile(path, text, sizeof text)) continue;
+        memory.anonKb = statusField(text, "RssAnon:");
+        memory.fileKb = statusField(text, "RssFile:");
+        break;
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    return memory;
+}
 
 // First touch + hash + write of a buffer of the file's size, as extractEntry must do them at the least.
 static double unavoidable(long long size, const wchar_t* scratch, double* touch, double* hash, double* write) {
@@ -100,6 +155,8 @@ int main(int argc, char** argv) {
     HWND license = waitForDialog(&run, L"&Agree");
     if (!license) return 4;
     double licenseShown = now() - started;
+    Sleep(500);  // the dialog painted and idle
+    UnixMemory atLicense = installerMemory(installer);
     click(license, IDOK);
     HWND selection = waitForDialog(&run, L"&Install");
     if (!selection) return 5;
@@ -125,6 +182,7 @@ int main(int argc, char** argv) {
         if (hasExited(&run, 2)) break;
     }
     double finished = now() - pressed;
+    UnixMemory atSuccess = installerMemory(installer);
     PROCESS_MEMORY_COUNTERS_EX memory = {};
     memory.cb = sizeof memory;
     GetProcessMemoryInfo(run.process.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
@@ -133,7 +191,10 @@ int main(int argc, char** argv) {
     if (box) PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
     DWORD code = waitForExit(&run);
 
-    printf("license dialog shown %.2f s after start\n", licenseShown);
+    printf("license dialog shown %.3f s after start\n", licenseShown);
+    printf("memory at the license dialog: %lld kB anonymous, %lld kB file-backed\n", atLicense.anonKb, atLicense.fileKb);
+    printf("memory at the success message: %lld kB anonymous, %lld kB file-backed\n", atSuccess.anonKb,
+           atSuccess.fileKb);
     printf("install: %.2f s from Install to the success message, %.2f s without the fixed 2 s pause\n", finished,
            finished - 2.0);
     printf("exit code %lu, message \"%ls\"\n", code, text);
