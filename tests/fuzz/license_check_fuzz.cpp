@@ -8,6 +8,8 @@
 
 #include "tools/packer/license_check.h"
 
+using namespace packer;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The reference: the first offending position, with its line and column.
     uint64_t line = 1, column = 1;

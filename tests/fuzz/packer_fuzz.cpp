@@ -19,6 +19,8 @@
 #include "tools/packer/pack_error.h"
 #include "tools/packer/pack_payload.h"
 
+using namespace packer;
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
