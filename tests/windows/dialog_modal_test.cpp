@@ -68,6 +68,15 @@ void countCancels(CommandHandler expected) {
 INT_PTR runModal(DLGPROC procedure, void (*action)(HWND)) {
     static bool initialised = false;
     if (!initialised) {
+        // The foreground window is one per desktop: on the shared one, another test's window can take it
+        // between the dialog's activation and the timer, and the thread's focus is then gone. A desktop
+        // of this process's own (named by its id) keeps the activation this test asserts on; it must be entered before the
+        // thread owns any window.
+        wchar_t name[48];
+        wsprintfW(name, L"moravel-dialog-modal-test-%lu", GetCurrentProcessId());
+        HDESK desktop = CreateDesktopW(name, nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+        CHECK(desktop != nullptr);
+        CHECK(SetThreadDesktop(desktop));
         INITCOMMONCONTROLSEX controls = {sizeof controls, 0xFF};
         InitCommonControlsEx(&controls);
         initialised = true;
