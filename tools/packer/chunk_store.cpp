@@ -11,19 +11,26 @@ namespace packer {
 
 namespace {
 uint64_t pageUp(uint64_t value, uint64_t page) { return (value + page - 1) / page * page; }
+constexpr uint64_t HUGE_PAGE = 2u << 20;
 }  // namespace
 
 ChunkStore::~ChunkStore() {
-    if (bytes != nullptr) ::munmap(bytes, reserved);
+    if (mapping != nullptr) ::munmap(mapping, reserved);
 }
 
 void ChunkStore::begin(const MappedFile& first, uint64_t literalCapacity) {
     const uint64_t page = uint64_t(::sysconf(_SC_PAGESIZE));
     const uint64_t fileSpan = pageUp(first.size, page);
-    reserved = fileSpan + pageUp(literalCapacity, page) + page;
+    // On a 2 MiB boundary, so that file 1's large page-cache folios can be mapped whole: mapped page by page
+    // the same bytes read several times slower where page walks are dear (under a hypervisor's shadow
+    // page tables most of all).
+    reserved = pageUp(fileSpan + pageUp(literalCapacity, page) + page, HUGE_PAGE) + HUGE_PAGE;
     void* base = ::mmap(nullptr, reserved, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (base == MAP_FAILED) throw PackError(first.path + ": cannot reserve memory for the ChunkStore: " + std::strerror(errno));
-    bytes = static_cast<uint8_t*>(base);
+    mapping = static_cast<uint8_t*>(base);
+    bytes = mapping + (pageUp(uintptr_t(mapping), HUGE_PAGE) - uintptr_t(mapping));
+    // The literal runs are written once and read at random by the matcher: huge pages there too.
+    ::madvise(bytes + fileSpan, reserved - (bytes - mapping) - fileSpan, MADV_HUGEPAGE);
     if (first.size != 0) {
         // Read-only first: populating a private writable mapping would copy every page.
         void* placed = ::mmap(bytes, fileSpan, PROT_READ, MAP_PRIVATE | MAP_FIXED | MAP_POPULATE, first.fd, 0);

@@ -30,6 +30,7 @@ struct ChunkStore {
     uint64_t append(const uint8_t* run, uint64_t count);
 
 private:
+    uint8_t* mapping = nullptr;  // the reservation; bytes lies within it
     uint64_t reserved = 0;
 };
 
