@@ -1,5 +1,6 @@
 #include "tools/packer/image_writer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <climits>
@@ -10,6 +11,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "payload/payload_format.h"
 #include "tools/packer/pack_error.h"
@@ -88,6 +90,18 @@ const char* const NAMES[] = {PAYLOAD_LICENSE_REGION_FILE, PAYLOAD_STORE_REGION_F
                              PACK_SUMMARY_FILE, PAYLOAD_ASSEMBLY_FILE};
 enum { LICENSE, STORE, DIRECTORY, SUMMARY, ASSEMBLY };
 
+// Puts temporary in place of final. Where final exists, the two are exchanged and the old file, now at the
+// temporary's name, is removed: a plain rename over a file makes ext4 allocate and start writing all of the
+// new file's blocks inside the rename (its guard for programs that replace files without fsync), a few
+// tenths of a second for a ChunkStore. Either way final names a complete file at every moment.
+bool replaceFile(const std::string& temporary, const std::string& final) {
+    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, final.c_str(), RENAME_EXCHANGE) == 0) {
+        ::unlink(temporary.c_str());
+        return true;
+    }
+    return ::rename(temporary.c_str(), final.c_str()) == 0;
+}
+
 }  // namespace
 
 std::string payloadImageAssembly(const std::string& licensePath, const std::string& storePath,
@@ -148,6 +162,28 @@ void ImageWriter::appendStore(std::span<const uint8_t> bytes) {
     if (!writeAll(storeFd_, bytes)) throw PackError(failure(temporaries_[STORE], "cannot write"));
 }
 
+void ImageWriter::appendStoreFrom(int fd, uint64_t size, const std::string& path) {
+    off_t from = 0;
+    while (uint64_t(from) < size) {
+        const uint64_t left = size - uint64_t(from);
+        ssize_t n = ::copy_file_range(fd, &from, storeFd_, nullptr, left < (1u << 30) ? left : (1u << 30), 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && from == 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+            // A file system or kernel without in-kernel copies: write the bytes through memory instead.
+            std::vector<uint8_t> buffer(1u << 20);
+            for (uint64_t done = 0; done < size; done += n) {
+                n = ::pread(fd, buffer.data(), std::min<uint64_t>(buffer.size(), size - done), off_t(done));
+                if (n < 0 && errno == EINTR) n = 0;
+                else if (n <= 0) throw PackError(n == 0 ? path + ": changed while it was being read" : failure(path, "cannot read"));
+                else appendStore(std::span<const uint8_t>(buffer.data(), size_t(n)));
+            }
+            return;
+        }
+        if (n < 0) throw PackError(failure(temporaries_[STORE], "cannot write"));
+        if (n == 0) throw PackError(path + ": changed while it was being read");
+    }
+}
+
 void ImageWriter::commit(std::span<const uint8_t> license, std::span<const uint8_t> directory, const std::string& summary) {
     int fd = storeFd_;
     storeFd_ = -1;
@@ -168,7 +204,7 @@ void ImageWriter::commit(std::span<const uint8_t> license, std::span<const uint8
     ::pthread_sigmask(SIG_BLOCK, &stops, &before);
     for (size_t i = 0; i < temporaries_.size(); ++i) {
         std::string final = dir_ + "/" + NAMES[i];
-        if (::rename(temporaries_[i].c_str(), final.c_str()) != 0) {
+        if (!replaceFile(temporaries_[i], final)) {
             const std::string message = failure(final, "cannot replace");
             ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
             throw PackError(message);

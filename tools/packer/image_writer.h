@@ -32,7 +32,11 @@ struct ImageWriter {
     // Appends to the temporary ChunkStore; one caller at a time, from any thread.
     void appendStore(std::span<const uint8_t> bytes);
 
-    // Writes the other files and renames all of them into place. Throws PackError naming the file.
+    // Appends size bytes of the open file fd from its start, copied by the kernel from file to file where it
+    // can (no pass through this process's memory). Throws PackError naming path if the file ends early.
+    void appendStoreFrom(int fd, uint64_t size, const std::string& path);
+
+    // Writes the other files and puts all of them in place. Throws PackError naming the file.
     void commit(std::span<const uint8_t> license, std::span<const uint8_t> directory, const std::string& summary);
 
 private:

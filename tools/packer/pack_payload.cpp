@@ -94,7 +94,7 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
     BackgroundTask hashing, storeHead;
     if (options.threads > 1) {
         hashing.start([&] { hashes = payloadHashes(files); });
-        storeHead.start([&] { writer.appendStore(files[0]); });
+        storeHead.start([&] { writer.appendStoreFrom(first.fd, first.size, first.path); });
     }
 
     progress.stage("indexing " + std::string(PAYLOAD_ENTRY_KEYS[0]));
@@ -152,7 +152,7 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
     if (options.threads > 1)
         storeHead.finish();
     else
-        writer.appendStore(files[0]);
+        writer.appendStoreFrom(first.fd, first.size, first.path);
     writer.appendStore(storeBytes.subspan(first.size));
 
     // The summary is one of the outputs, committed with them; its time runs to the last region written.
