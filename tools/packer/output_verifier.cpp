@@ -1,5 +1,6 @@
 #include "tools/packer/output_verifier.h"
 
+#include <algorithm>
 #include <cstring>
 #include <thread>
 
@@ -47,11 +48,19 @@ bool checkLayout(void* context, const ChunkVisit& chunk) {
     return true;
 }
 
-// The assembled bytes against the input; with the hash field equal to the input's hash, this is the
-// installer's hash check too.
+// The assembled bytes against the input, within one slice of the file; with the hash field equal to the
+// input's hash, this is the installer's hash check too.
+struct SliceCompare {
+    const uint8_t* input;
+    uint64_t begin, end;  // the slice of the file this thread compares
+};
+
 bool matchesInput(void* context, const ChunkVisit& chunk) {
-    const uint8_t* input = static_cast<const uint8_t*>(context);
-    return chunk.count == 0 || std::memcmp(chunk.bytes, input + chunk.fileOffset, chunk.count) == 0;
+    const auto& slice = *static_cast<const SliceCompare*>(context);
+    const uint64_t from = std::max(chunk.fileOffset, slice.begin);
+    const uint64_t to = std::min(chunk.fileOffset + chunk.count, slice.end);
+    if (from >= to) return true;
+    return std::memcmp(chunk.bytes + (from - chunk.fileOffset), slice.input + from, to - from) == 0;
 }
 
 }  // namespace
@@ -89,20 +98,24 @@ std::string verifyOutput(std::span<const std::span<const uint8_t>> inputs, std::
     if (at != regions.directoryEnd) return "the directory has bytes after its fifth entry";
     if (literalBase != store.size()) return "the store is longer than file 1 and the literal runs";
 
-    // The byte comparison is the bulk of the work: entries go to the threads in turn.
-    bool sound[PAYLOAD_ENTRY_COUNT] = {};
-    auto compare = [&](unsigned first, unsigned stride) {
-        for (unsigned i = first; i < PAYLOAD_ENTRY_COUNT; i += stride)
-            sound[i] = visitChunkRefs(regions, headers[i], matchesInput, const_cast<uint8_t*>(inputs[i].data())) ==
-                       ASSEMBLY_VERIFIED;
+    // The byte comparison is the bulk of the work: every thread compares its own slice of every entry, so
+    // that all finish together whatever the entries' sizes.
+    unsigned workers = threads < 1 ? 1 : threads > 64 ? 64 : threads;
+    bool sound[64][PAYLOAD_ENTRY_COUNT] = {};
+    auto compare = [&](unsigned t) {
+        for (int i = 0; i < PAYLOAD_ENTRY_COUNT; ++i) {
+            const uint64_t size = inputs[i].size();
+            SliceCompare slice = {inputs[i].data(), size / workers * t, t + 1 == workers ? size : size / workers * (t + 1)};
+            sound[t][i] = visitChunkRefs(regions, headers[i], matchesInput, &slice) == ASSEMBLY_VERIFIED;
+        }
     };
-    unsigned workers = threads < 1 ? 1 : threads > PAYLOAD_ENTRY_COUNT ? PAYLOAD_ENTRY_COUNT : threads;
     std::vector<std::thread> pool;
-    for (unsigned t = 1; t < workers; ++t) pool.emplace_back(compare, t, workers);
-    compare(0, workers);
+    for (unsigned t = 1; t < workers; ++t) pool.emplace_back(compare, t);
+    compare(0);
     for (std::thread& thread : pool) thread.join();
     for (int i = 0; i < PAYLOAD_ENTRY_COUNT; ++i)
-        if (!sound[i]) return entryFault(i, "does not reassemble to its input");
+        for (unsigned t = 0; t < workers; ++t)
+            if (!sound[t][i]) return entryFault(i, "does not reassemble to its input");
     return {};
 }
 
