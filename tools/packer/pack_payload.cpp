@@ -87,15 +87,12 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
     const MappedFile& first = inputs->files[0];
     if (first.size > storeLimit) throw PackError(storeTooLarge(first, first.size, storeLimit, limitedByImage));
 
-    // Work that needs only the inputs runs beside the matcher: the hashes, and writing file 1, which is the
-    // head of the ChunkStore, to the temporary store file. Nothing becomes visible before commit().
+    // The hashes need only the inputs and take longest of all (five serial chains): they run beside the
+    // matcher from the start, on a core of their own. Nothing becomes visible before commit().
     ImageWriter writer(outDir);
     std::vector<uint32_t> hashes;
-    BackgroundTask hashing, storeHead;
-    if (options.threads > 1) {
-        hashing.start([&] { hashes = payloadHashes(files); });
-        storeHead.start([&] { writer.appendStoreFrom(first.fd, first.size, first.path); });
-    }
+    BackgroundTask hashing;
+    if (options.threads > 1) hashing.start([&] { hashes = payloadHashes(files); });
 
     progress.stage("indexing " + std::string(PAYLOAD_ENTRY_KEYS[0]));
     ChunkStore store;
@@ -131,6 +128,8 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
     }
 
     progress.stage("hashing");
+    // File 1 is the head of the ChunkStore: it goes to the temporary store file while the hashes finish.
+    writer.appendStoreFrom(first.fd, first.size, first.path);
     if (options.threads > 1)
         hashing.finish();
     else
@@ -149,10 +148,6 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
     if (!fault.empty()) throw PackError("internal error, nothing written: " + fault);
 
     progress.stage("writing " + outDir);
-    if (options.threads > 1)
-        storeHead.finish();
-    else
-        writer.appendStoreFrom(first.fd, first.size, first.path);
     writer.appendStore(storeBytes.subspan(first.size));
 
     // The summary is one of the outputs, committed with them; its time runs to the last region written.
