@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Packs the full-scale demo payload (5 builds of ~307 MB): warm runs (inputs in the page cache), one cold run
-# (page cache dropped first; needs root), peak memory, and the packer's literal bytes against the
-# generator's novel bytes.
-#   bench/pack_benchmark.sh MORAVEL_DEMO_PAYLOAD MORAVEL_PACK WORK_DIR [WARM_RUNS]
+# Packs the full-scale demo payload (5 builds of ~307 MB): warm runs (inputs in the page cache), each beside
+# a run of the reference matcher, one cold run (page cache dropped first; needs root), peak memory, and the
+# packer's literal bytes against the generator's novel bytes.
+#   bench/pack_benchmark.sh MORAVEL_DEMO_PAYLOAD MORAVEL_PACK REFERENCE_MATCHER WORK_DIR [WARM_RUNS]
 set -euo pipefail
 # The EntryKeys in directory order, from the one header that defines them.
 mapfile -t keys < <(sed -n 's/^#define ENTRY_KEY_[A-Z0-9_]* "\(.*\)"$/\1/p' "$(dirname "$0")/../payload/payload_format.h")
-generator=$1 packer=$2 work=$3 runs=${4:-3}
+generator=$1 packer=$2 reference=$3 work=$4 runs=${5:-3}
 demo=$work/demo out=$work/out
 mkdir -p "$work"
 [ -x /usr/bin/time ] || { echo "pack_benchmark: needs /usr/bin/time (Debian package 'time')" >&2; exit 1; }
@@ -29,7 +29,18 @@ run() {  # label
 }
 
 cat "$demo"/bin/* > /dev/null  # into the page cache
-for i in $(seq "$runs"); do run warm; done
+# Packer and reference in turn, so that both see the same machine; the ratio is of the medians.
+walls=() references=()
+for i in $(seq "$runs"); do
+  run warm
+  walls+=("$wall")
+  references+=("$("$reference" "$demo" | sed -n 's/^reference matching: \([0-9.]*\) s.*/\1/p')")
+done
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+pack_median=$(median "${walls[@]}") reference_median=$(median "${references[@]}")
+printf 'reference matching, seconds: %s; median %s\n' "${references[*]}" "$reference_median"
+printf 'packer median wall %s s = %.2f x the reference median\n' "$pack_median" \
+  "$(echo "$pack_median / $reference_median" | bc -l)"
 if [ "$(id -u)" -eq 0 ]; then
   sync; echo 3 > /proc/sys/vm/drop_caches
   run cold

@@ -25,7 +25,7 @@ mkdir -p "$work"
 echo "building the benchmarks and the installers over the demo at scales 0.25, 0.5, 1.0 and 2.0"
 cmake --preset default > /dev/null
 cmake --build --preset default > "$work/build.log"
-cmake --build $build --target moravel-hash-bench > /dev/null
+cmake --build $build --target moravel-hash-bench moravel-reference-matcher > /dev/null
 cmake --build $win --target extract_benchmark install_benchmark MoravelSetupFullScale MoravelSetupScale0_25 \
   MoravelSetupScale0_5 MoravelSetupScale2_0 >> "$work/build.log"
 full=$win/bench/full-scale-demo
@@ -77,7 +77,7 @@ install_runs() {  # INSTALLER FOLDER TAG RUNS: install_benchmark RUNS times, the
 }
 
 record "Packing the full-scale demo" bench/pack_benchmark.sh $build/tools/demo_payload/moravel-demo-payload \
-  $build/tools/packer/moravel-pack "$work/pack" 5
+  $build/tools/packer/moravel-pack $build/bench/moravel-reference-matcher "$work/pack" 5
 record "Packing real binaries of two architectures against xdelta3" \
   bench/pack_xdelta_compare.sh $build/tools/packer/moravel-pack "$work/xdelta"
 record "extractEntry of one full-scale entry under Wine" \
