@@ -51,9 +51,10 @@ struct Packed {
     }
 };
 
+// Made once for all the tests; destroyed at exit, which removes its scratch folder.
 const Packed& packed() {
-    static const Packed* p = new Packed;
-    return *p;
+    static const Packed p;
+    return p;
 }
 
 // The file in a heap block of exactly its size.
