@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # moravel-pack as a process: its command line, inputs that are not files, a folder another packer holds, an
-# output path no assembler string can hold as it is, and runs stopped by a signal or by an input that
-# shrinks under it. Every refusal is one line naming the argument or file, a non-zero exit, and the earlier
-# output left as it was; no run leaves a temporary behind.
+# output path no assembler string can hold as it is, runs stopped by a signal or by an input that shrinks
+# under it, and inputs on another file system than the output. Every refusal is one line naming the argument
+# or file, a non-zero exit, and the earlier output left as it was; no run leaves a temporary behind.
 #   packer_process_test.sh PACKER SCRATCH_DIR
 set -u
 packer=$1
@@ -26,6 +26,18 @@ for key in cl64 cl32 fl64 fl32 st64; do head -c 5000 /dev/urandom >"$small/bin/t
 good_out=$scratch/out
 "$packer" --quiet "$small" "$good_out" || { echo "FAIL: the small payload does not pack" >&2; exit 1; }
 before=$(snapshot "$good_out")
+
+# ---- Inputs on another file system than the output (tmpfs to here): the store head is copied another way ----
+if [ -d /dev/shm ] && [ "$(stat -f -c %T /dev/shm)" != "$(stat -f -c %T "$scratch")" ]; then
+  elsewhere=$(mktemp -d /dev/shm/moravel-pack-test.XXXXXX)
+  cp -r "$small/." "$elsewhere"
+  "$packer" --quiet "$elsewhere" "$scratch/out-elsewhere"; rc=$?
+  rm -rf "$elsewhere"
+  check "inputs on another file system pack (exit $rc)" [ $rc -eq 0 ]
+  for region in license.bin chunkstore.bin directory.bin; do
+    check "inputs on another file system give the same $region" cmp -s "$scratch/out-elsewhere/$region" "$good_out/$region"
+  done
+fi
 
 # ---- The command line ----
 "$packer" --help >help.out 2>help.err; rc=$?
