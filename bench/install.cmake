@@ -4,10 +4,11 @@
 if(NOT CMAKE_SYSTEM_NAME STREQUAL "Windows" OR NOT TARGET MoravelSetupFullScale)
   return()
 endif()
+include(${CMAKE_SOURCE_DIR}/cmake/reader_sources.cmake)
 add_executable(install_benchmark EXCLUDE_FROM_ALL
   install_benchmark.cpp
   ${CMAKE_SOURCE_DIR}/tests/e2e/ui_driver.cpp
-  ${CMAKE_SOURCE_DIR}/payload/payload_hash.cpp)
+  ${MORAVEL_READER_SOURCES})
 target_include_directories(install_benchmark PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_definitions(install_benchmark PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0A00)
 target_compile_options(install_benchmark PRIVATE -Wall -Wextra -O2)

@@ -28,8 +28,9 @@ good_out=$scratch/out
 before=$(snapshot "$good_out")
 
 # ---- Inputs on another file system than the output (tmpfs to here): the store head is copied another way ----
-if [ -d /dev/shm ] && [ "$(stat -f -c %T /dev/shm)" != "$(stat -f -c %T "$scratch")" ]; then
-  elsewhere=$(mktemp -d /dev/shm/moravel-pack-test.XXXXXX)
+# (Skipped where there is no writable tmpfs of another kind than the scratch folder's.)
+if [ -d /dev/shm ] && [ "$(stat -f -c %T /dev/shm)" != "$(stat -f -c %T "$scratch")" ] &&
+  elsewhere=$(mktemp -d /dev/shm/moravel-pack-test.XXXXXX 2>/dev/null); then
   cp -r "$small/." "$elsewhere"
   "$packer" --quiet "$elsewhere" "$scratch/out-elsewhere"; rc=$?
   rm -rf "$elsewhere"
