@@ -83,7 +83,9 @@ ZstdResult zstdDecodeFrame(ZstdWorkspace& workspace, const uint8_t* frame, uint6
         const uint32_t type = (blockHeader >> 1) & 3;
         const uint32_t size = blockHeader >> 3;
         if (type == 3) return ZSTD_MALFORMED;
-        if (size > blockMax) return ZSTD_MALFORMED;
+        // Raw and RLE sizes are decoded sizes, bound by the window; compressed content only by 128 KiB (a
+        // frame of window 0 may still hold an empty compressed block).
+        if (size > (type == 2 ? ZSTD_BLOCK_MAX : blockMax)) return ZSTD_MALFORMED;
         const uint64_t contentBytes = type == 1 ? 1 : size;
         if (uint64_t(frameEnd - p) < contentBytes) return ZSTD_TRUNCATED;
         ++workspace.met.blocks[type];
