@@ -25,28 +25,46 @@ inline uint64_t merge(uint64_t accumulator, uint64_t lane) {
 
 }  // namespace
 
-uint64_t xxhash64(const uint8_t* bytes, uint64_t length, uint64_t seed) {
+void xxhash64Start(Xxhash64Lanes& lanes, uint64_t seed) {
+    lanes.lane[0] = seed + PRIME1 + PRIME2;
+    lanes.lane[1] = seed + PRIME2;
+    lanes.lane[2] = seed;
+    lanes.lane[3] = seed - PRIME1;
+    lanes.seed = seed;
+}
+
+uint64_t xxhash64Stripes(Xxhash64Lanes& lanes, const uint8_t* bytes, uint64_t length) {
+    uint64_t v1 = lanes.lane[0], v2 = lanes.lane[1], v3 = lanes.lane[2], v4 = lanes.lane[3];
     const uint8_t* p = bytes;
-    const uint8_t* const end = bytes + length;
+    for (uint64_t stripes = length / 32; stripes != 0; --stripes) {
+        v1 = round(v1, zstdLoad64(p));
+        v2 = round(v2, zstdLoad64(p + 8));
+        v3 = round(v3, zstdLoad64(p + 16));
+        v4 = round(v4, zstdLoad64(p + 24));
+        p += 32;
+    }
+    lanes.lane[0] = v1;
+    lanes.lane[1] = v2;
+    lanes.lane[2] = v3;
+    lanes.lane[3] = v4;
+    return uint64_t(p - bytes);
+}
+
+uint64_t xxhash64Finish(const Xxhash64Lanes& lanes, const uint8_t* tail, uint64_t tailLength, uint64_t totalLength) {
     uint64_t hash;
-    if (length >= 32) {
-        uint64_t v1 = seed + PRIME1 + PRIME2, v2 = seed + PRIME2, v3 = seed, v4 = seed - PRIME1;
-        do {
-            v1 = round(v1, zstdLoad64(p));
-            v2 = round(v2, zstdLoad64(p + 8));
-            v3 = round(v3, zstdLoad64(p + 16));
-            v4 = round(v4, zstdLoad64(p + 24));
-            p += 32;
-        } while (end - p >= 32);
+    if (totalLength >= 32) {
+        const uint64_t v1 = lanes.lane[0], v2 = lanes.lane[1], v3 = lanes.lane[2], v4 = lanes.lane[3];
         hash = rotateLeft(v1, 1) + rotateLeft(v2, 7) + rotateLeft(v3, 12) + rotateLeft(v4, 18);
         hash = merge(hash, v1);
         hash = merge(hash, v2);
         hash = merge(hash, v3);
         hash = merge(hash, v4);
     } else {
-        hash = seed + PRIME5;
+        hash = lanes.seed + PRIME5;
     }
-    hash += length;
+    hash += totalLength;
+    const uint8_t* p = tail;
+    const uint8_t* const end = tail + tailLength;
     while (end - p >= 8) {
         hash ^= round(0, zstdLoad64(p));
         hash = rotateLeft(hash, 27) * PRIME1 + PRIME4;
@@ -67,4 +85,11 @@ uint64_t xxhash64(const uint8_t* bytes, uint64_t length, uint64_t seed) {
     hash *= PRIME3;
     hash ^= hash >> 32;
     return hash;
+}
+
+uint64_t xxhash64(const uint8_t* bytes, uint64_t length, uint64_t seed) {
+    Xxhash64Lanes lanes;
+    xxhash64Start(lanes, seed);
+    const uint64_t striped = xxhash64Stripes(lanes, bytes, length);
+    return xxhash64Finish(lanes, bytes + striped, length - striped, length);
 }

@@ -7,6 +7,9 @@
 #include <stddef.h>
 #include <stdint.h>
 
+// For the few routines of the hot loops the compiler would otherwise call rather than inline.
+#define ZSTD_ALWAYS_INLINE inline __attribute__((always_inline))
+
 extern "C" void* memcpy(void* destination, const void* source, size_t count);
 extern "C" void* memset(void* destination, int value, size_t count);
 

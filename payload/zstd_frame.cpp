@@ -75,6 +75,10 @@ ZstdResult zstdDecodeFrame(ZstdWorkspace& workspace, const uint8_t* frame, uint6
     const uint8_t* p = frame + header.headerBytes;
     const uint8_t* const frameEnd = frame + frameBytes;
     uint64_t written = 0;
+    // The checksum follows the output block by block, while the block's bytes are still in the cache.
+    Xxhash64Lanes lanes;
+    xxhash64Start(lanes, 0);
+    uint64_t hashed = 0;
     for (;;) {
         if (uint64_t(frameEnd - p) < BLOCK_HEADER_BYTES) return ZSTD_TRUNCATED;
         const uint32_t blockHeader = zstdLoad24(p);
@@ -107,6 +111,7 @@ ZstdResult zstdDecodeFrame(ZstdWorkspace& workspace, const uint8_t* frame, uint6
             if (sequenceResult != ZSTD_DECODED) return sequenceResult;
             if (written - before > blockMax) return ZSTD_MALFORMED;
         }
+        if (header.hasChecksum) hashed += xxhash64Stripes(lanes, output + hashed, written - hashed);
         p += contentBytes;
         if (last) break;
     }
@@ -115,7 +120,8 @@ ZstdResult zstdDecodeFrame(ZstdWorkspace& workspace, const uint8_t* frame, uint6
         if (uint64_t(frameEnd - p) < CHECKSUM_BYTES) return ZSTD_TRUNCATED;
         const uint32_t expected = zstdLoad32(p);
         p += CHECKSUM_BYTES;
-        if (uint32_t(xxhash64(output, outputBytes, 0)) != expected) return ZSTD_CHECKSUM_MISMATCH;
+        if (uint32_t(xxhash64Finish(lanes, output + hashed, outputBytes - hashed, outputBytes)) != expected)
+            return ZSTD_CHECKSUM_MISMATCH;
     }
     if (p != frameEnd) return ZSTD_MALFORMED;
     return ZSTD_DECODED;

@@ -39,11 +39,18 @@ bool decodeOneStream(const ZstdHuffmanCell* table, uint32_t maxBits, const uint8
     return decodeStreamTail(bits, table, maxBits, out, end);
 }
 
-#define ZSTD_DECODE_SYMBOL(k, i)                                                        \
-    do {                                                                                \
-        const ZstdHuffmanCell cell = table[zstdBitsPeekNonZero(bits[k], maxBits)];      \
-        out[k][i] = cell.symbol;                                                        \
-        zstdBitsSkip(bits[k], cell.bits);                                               \
+// One symbol of stream k into out k at index i (the fast loop's registers: container, consumed, output).
+#define ZSTD_DECODE_SYMBOL(k, i)                                                   \
+    do {                                                                           \
+        const ZstdHuffmanCell cell = table[(c##k << (n##k & 63)) >> (64 - maxBits)]; \
+        o##k[i] = cell.symbol;                                                     \
+        n##k += cell.bits;                                                         \
+    } while (0)
+#define ZSTD_REFILL(k)     \
+    do {                   \
+        p##k -= n##k >> 3; \
+        n##k &= 7;         \
+        c##k = zstdLoad64(p##k); \
     } while (0)
 
 // Four streams of (count + 3) / 4 symbols each, the last one up to 3 fewer.
@@ -55,34 +62,50 @@ bool decodeFourStreams(const ZstdHuffmanCell* table, uint32_t maxBits, const uin
     const uint64_t segment = (count + 3) / 4;
     if (3 * segment > count) return false;
     ZstdBackwardBits bits[4];
-    uint8_t* out[4];
-    uint8_t* end[4];
     const uint8_t* stream = in + 6;
     for (int k = 0; k < 4; ++k) {
         const uint64_t streamSize = k < 3 ? sizes[k] : size - 6 - sizes[0] - sizes[1] - sizes[2];
         if (!zstdBitsOpen(bits[k], stream, streamSize)) return false;
         stream += streamSize;
-        out[k] = out0 + k * segment;
-        end[k] = k < 3 ? out[k] + segment : out0 + count;
     }
-    // The fourth stream has the fewest symbols left, so its room bounds all four.
-    while (end[3] - out[3] >= 5 && zstdBitsFar(bits[0]) && zstdBitsFar(bits[1]) && zstdBitsFar(bits[2]) &&
-           zstdBitsFar(bits[3])) {
-        for (int k = 0; k < 4; ++k) zstdBitsRefillFast(bits[k]);
+    // The fast loop keeps every stream's reader in locals, so that they stay in registers: five symbols from
+    // each stream per refill (5 x 11 + 7 bits fit 64). The fourth stream has the fewest symbols left, so its
+    // room bounds all four; each refill needs its stream 8 bytes or more from its start.
+    uint64_t c0 = bits[0].container, c1 = bits[1].container, c2 = bits[2].container, c3 = bits[3].container;
+    uint32_t n0 = bits[0].consumed, n1 = bits[1].consumed, n2 = bits[2].consumed, n3 = bits[3].consumed;
+    const uint8_t *p0 = bits[0].cursor, *p1 = bits[1].cursor, *p2 = bits[2].cursor, *p3 = bits[3].cursor;
+    const uint8_t *b0 = bits[0].begin, *b1 = bits[1].begin, *b2 = bits[2].begin, *b3 = bits[3].begin;
+    uint8_t *o0 = out0, *o1 = out0 + segment, *o2 = out0 + 2 * segment, *o3 = out0 + 3 * segment;
+    uint8_t* const end3 = out0 + count;
+    while (end3 - o3 >= 5 && p0 - b0 >= 8 && p1 - b1 >= 8 && p2 - b2 >= 8 && p3 - b3 >= 8) {
+        ZSTD_REFILL(0);
+        ZSTD_REFILL(1);
+        ZSTD_REFILL(2);
+        ZSTD_REFILL(3);
         for (int i = 0; i < 5; ++i) {
             ZSTD_DECODE_SYMBOL(0, i);
             ZSTD_DECODE_SYMBOL(1, i);
             ZSTD_DECODE_SYMBOL(2, i);
             ZSTD_DECODE_SYMBOL(3, i);
         }
-        for (int k = 0; k < 4; ++k) out[k] += 5;
+        o0 += 5;
+        o1 += 5;
+        o2 += 5;
+        o3 += 5;
     }
-    for (int k = 0; k < 4; ++k)
-        if (!decodeStreamTail(bits[k], table, maxBits, out[k], end[k])) return false;
+    bits[0].container = c0, bits[1].container = c1, bits[2].container = c2, bits[3].container = c3;
+    bits[0].consumed = n0, bits[1].consumed = n1, bits[2].consumed = n2, bits[3].consumed = n3;
+    bits[0].cursor = p0, bits[1].cursor = p1, bits[2].cursor = p2, bits[3].cursor = p3;
+    uint8_t* const outs[4] = {o0, o1, o2, o3};
+    for (int k = 0; k < 4; ++k) {
+        uint8_t* const end = k < 3 ? out0 + (k + 1) * segment : end3;
+        if (!decodeStreamTail(bits[k], table, maxBits, outs[k], end)) return false;
+    }
     return true;
 }
 
 #undef ZSTD_DECODE_SYMBOL
+#undef ZSTD_REFILL
 
 }  // namespace
 

@@ -1,12 +1,15 @@
 // The sequences section: its header and three tables, then one loop that decodes each sequence and executes
-// it at once (copy its literals, then its match). Copies move 16 bytes at a time and may write up to 32 bytes
-// past the sequence's end; within 32 bytes of the output's end, a careful path copies exactly.
+// the one decoded AHEAD sequences earlier (copy its literals, then its match). In between, the match source of
+// the new sequence is prefetched: matches of a long-window frame reach far back, and the decoding of the next
+// sequences hides the wait for their bytes. Copies move 16 bytes at a time and may write up to 32 bytes past
+// the sequence's end; within 32 bytes of the output's end, a careful path copies exactly.
 #include "payload/zstd_bit_reader.h"
 #include "payload/zstd_internal.h"
 
 namespace {
 
 constexpr uint64_t WRITE_SLACK = 32;
+constexpr uint32_t AHEAD = 8;  // sequences decoded before the first is executed (a power of two)
 
 // For a match offset below 8: the smallest multiple of the offset that is at least 8. Once the first 8
 // bytes of such a match are written one by one, the pattern repeats with this period, so the rest can be
@@ -15,7 +18,7 @@ const uint8_t PERIOD_AT_LEAST_8[8] = {0, 8, 8, 9, 8, 10, 12, 14};
 
 // Copies count bytes from source to destination 16 at a time; may write up to 15 bytes past destination +
 // count and read as far past source + count. Overlap is fine when source is at least 16 bytes behind.
-inline void copyWide(uint8_t* destination, const uint8_t* source, uint64_t count) {
+ZSTD_ALWAYS_INLINE void copyWide(uint8_t* destination, const uint8_t* source, uint64_t count) {
     uint8_t* const end = destination + count;
     do {
         zstdCopy16(destination, source);
@@ -25,7 +28,7 @@ inline void copyWide(uint8_t* destination, const uint8_t* source, uint64_t count
 }
 
 // A match of length count from offset bytes back (offset >= 1), with room for WRITE_SLACK bytes after it.
-inline void copyMatchFast(uint8_t* op, uint64_t offset, uint64_t count) {
+ZSTD_ALWAYS_INLINE void copyMatchFast(uint8_t* op, uint64_t offset, uint64_t count) {
     const uint8_t* match = op - offset;
     if (offset >= 16) {
         copyWide(op, match, count);
@@ -60,6 +63,94 @@ inline void copyMatchExact(uint8_t* op, uint64_t offset, uint64_t count) {
         return;
     }
     for (uint64_t i = 0; i < count; ++i) op[i] = match[i];
+}
+
+struct Sequence {
+    uint64_t literalLength, matchLength, offset;
+};
+
+// The decoding side of the loop: the bit stream, the three states and the repeat offsets.
+struct SequenceReader {
+    ZstdBackwardBits bits;
+    const ZstdSequenceCell* llTable;
+    const ZstdSequenceCell* ofTable;
+    const ZstdSequenceCell* mlTable;
+    uint32_t llState, ofState, mlState;
+    uint64_t rep0, rep1, rep2;
+};
+
+// Decodes one sequence; last: the block's last, which updates no state. False when the stream ran past its
+// start before this sequence.
+ZSTD_ALWAYS_INLINE bool decodeSequence(SequenceReader& r, bool last, Sequence& sequence) {
+    // After a refill at most 7 bits are consumed; the offset's (<= 31) and match length's (<= 16) extra bits
+    // fit, and a second refill makes room for the rest when they are many.
+    zstdBitsRefill(r.bits);
+    if (zstdBitsOverflowed(r.bits)) return false;
+    const ZstdSequenceCell ll = r.llTable[r.llState];
+    const ZstdSequenceCell of = r.ofTable[r.ofState];
+    const ZstdSequenceCell ml = r.mlTable[r.mlState];
+    const uint64_t offsetValue = of.baseValue + zstdBitsRead(r.bits, of.extraBits);
+    const uint64_t matchLength = ml.baseValue + zstdBitsRead(r.bits, ml.extraBits);
+    if (of.extraBits + ml.extraBits + ll.extraBits > 30) zstdBitsRefill(r.bits);
+    const uint64_t literalLength = ll.baseValue + zstdBitsRead(r.bits, ll.extraBits);
+    uint64_t offset;
+    if (of.extraBits > 1) {  // offset codes 2 and up: a new offset
+        offset = offsetValue - 3;
+        r.rep2 = r.rep1;
+        r.rep1 = r.rep0;
+        r.rep0 = offset;
+    } else {
+        // Repeat codes 1..3, shifted by one when there are no literals before the match.
+        const uint64_t index = offsetValue - 1 + (literalLength == 0);
+        if (index == 0) {
+            offset = r.rep0;
+        } else {
+            offset = index == 3 ? r.rep0 - 1 : index == 1 ? r.rep1 : r.rep2;
+            if (index != 1) r.rep2 = r.rep1;
+            r.rep1 = r.rep0;
+            r.rep0 = offset;
+        }
+    }
+    if (!last) {
+        r.llState = ll.nextState + uint32_t(zstdBitsRead(r.bits, ll.stateBits));
+        r.mlState = ml.nextState + uint32_t(zstdBitsRead(r.bits, ml.stateBits));
+        r.ofState = of.nextState + uint32_t(zstdBitsRead(r.bits, of.stateBits));
+    }
+    sequence = {literalLength, matchLength, offset};
+    return true;
+}
+
+// Executes one sequence at op: its literals from lit, then its match. Checks everything against the
+// literals left, the output's start and its end.
+ZSTD_ALWAYS_INLINE ZstdResult executeSequence(const Sequence& s, uint8_t* output, uint8_t* outputEnd, uint8_t*& op,
+                                  const uint8_t*& lit, const uint8_t* litEnd) {
+    if (s.literalLength > uint64_t(litEnd - lit)) return ZSTD_MALFORMED;
+    const uint64_t room = uint64_t(outputEnd - op);
+    if (s.literalLength + s.matchLength > room) return ZSTD_SIZE_MISMATCH;
+    if (s.offset == 0 || s.offset > uint64_t(op - output) + s.literalLength) return ZSTD_MALFORMED;
+    if (room - s.literalLength - s.matchLength >= WRITE_SLACK) {
+        copyWide(op, lit, s.literalLength);
+        op += s.literalLength;
+        lit += s.literalLength;
+        copyMatchFast(op, s.offset, s.matchLength);
+    } else {
+        memcpy(op, lit, s.literalLength);
+        op += s.literalLength;
+        lit += s.literalLength;
+        copyMatchExact(op, s.offset, s.matchLength);
+    }
+    op += s.matchLength;
+    return ZSTD_DECODED;
+}
+
+// The match source of a sequence that will start at position (an offset into the output), if it lies in
+// the output at all (it is checked for real when the sequence runs).
+ZSTD_ALWAYS_INLINE void prefetchMatch(const uint8_t* output, uint64_t position, const Sequence& s) {
+    const uint64_t matchStart = position + s.literalLength;
+    if (s.offset <= matchStart) {
+        __builtin_prefetch(output + (matchStart - s.offset));
+        __builtin_prefetch(output + (matchStart - s.offset) + 63);
+    }
 }
 
 }  // namespace
@@ -99,78 +190,46 @@ ZstdResult zstdDecodeSequences(ZstdWorkspace& workspace, const uint8_t* in, cons
         }
         workspace.haveSequenceTables = true;
 
-        ZstdBackwardBits bits;
-        if (!zstdBitsOpen(bits, p, uint64_t(end - p))) return ZSTD_MALFORMED;
-        const ZstdSequenceCell* const llTable = workspace.literalLengthTable;
-        const ZstdSequenceCell* const ofTable = workspace.offsetTable;
-        const ZstdSequenceCell* const mlTable = workspace.matchLengthTable;
-        uint32_t llState = uint32_t(zstdBitsRead(bits, workspace.literalLengthLog));
-        uint32_t ofState = uint32_t(zstdBitsRead(bits, workspace.offsetLog));
-        uint32_t mlState = uint32_t(zstdBitsRead(bits, workspace.matchLengthLog));
-        uint64_t rep0 = workspace.repeatOffsets[0], rep1 = workspace.repeatOffsets[1], rep2 = workspace.repeatOffsets[2];
+        SequenceReader r;
+        if (!zstdBitsOpen(r.bits, p, uint64_t(end - p))) return ZSTD_MALFORMED;
+        r.llTable = workspace.literalLengthTable;
+        r.ofTable = workspace.offsetTable;
+        r.mlTable = workspace.matchLengthTable;
+        r.llState = uint32_t(zstdBitsRead(r.bits, workspace.literalLengthLog));
+        r.ofState = uint32_t(zstdBitsRead(r.bits, workspace.offsetLog));
+        r.mlState = uint32_t(zstdBitsRead(r.bits, workspace.matchLengthLog));
+        r.rep0 = workspace.repeatOffsets[0];
+        r.rep1 = workspace.repeatOffsets[1];
+        r.rep2 = workspace.repeatOffsets[2];
 
-        for (uint64_t n = count; n != 0; --n) {
-            // Decode. After a refill at most 7 bits are consumed; the offset's (<= 31) and match length's
-            // (<= 16) extra bits fit, and a second refill makes room for the rest when they are many.
-            zstdBitsRefill(bits);
-            if (zstdBitsOverflowed(bits)) return ZSTD_MALFORMED;
-            const ZstdSequenceCell ll = llTable[llState];
-            const ZstdSequenceCell of = ofTable[ofState];
-            const ZstdSequenceCell ml = mlTable[mlState];
-            const uint64_t offsetValue = of.baseValue + zstdBitsRead(bits, of.extraBits);
-            const uint64_t matchLength = ml.baseValue + zstdBitsRead(bits, ml.extraBits);
-            if (of.extraBits + ml.extraBits + ll.extraBits > 30) zstdBitsRefill(bits);
-            const uint64_t literalLength = ll.baseValue + zstdBitsRead(bits, ll.extraBits);
-
-            uint64_t offset;
-            if (of.extraBits > 1) {  // offset codes 2 and up: a new offset
-                offset = offsetValue - 3;
-                rep2 = rep1;
-                rep1 = rep0;
-                rep0 = offset;
-            } else {
-                // Repeat codes 1..3, shifted by one when there are no literals before the match.
-                const uint64_t index = offsetValue - 1 + (literalLength == 0);
-                if (index == 0) {
-                    offset = rep0;
-                } else {
-                    offset = index == 3 ? rep0 - 1 : index == 1 ? rep1 : rep2;
-                    if (index != 1) rep2 = rep1;
-                    rep1 = rep0;
-                    rep0 = offset;
-                }
-            }
-
-            if (n != 1) {  // the last sequence updates no state
-                llState = ll.nextState + uint32_t(zstdBitsRead(bits, ll.stateBits));
-                mlState = ml.nextState + uint32_t(zstdBitsRead(bits, ml.stateBits));
-                ofState = of.nextState + uint32_t(zstdBitsRead(bits, of.stateBits));
-            }
-
-            // Execute.
-            if (literalLength > uint64_t(litEnd - lit)) return ZSTD_MALFORMED;
-            const uint64_t room = uint64_t(outputEnd - op);
-            if (literalLength + matchLength > room) return ZSTD_SIZE_MISMATCH;
-            if (offset == 0 || offset > uint64_t(op - output) + literalLength) return ZSTD_MALFORMED;
-            if (room - literalLength - matchLength >= WRITE_SLACK) {
-                copyWide(op, lit, literalLength);
-                op += literalLength;
-                lit += literalLength;
-                copyMatchFast(op, offset, matchLength);
-                op += matchLength;
-            } else {
-                memcpy(op, lit, literalLength);
-                op += literalLength;
-                lit += literalLength;
-                copyMatchExact(op, offset, matchLength);
-                op += matchLength;
-            }
+        // Decoded sequences wait in a ring of AHEAD; position is where the next decoded one will start.
+        Sequence ring[AHEAD];
+        uint64_t position = uint64_t(op - output);
+        const uint64_t first = count < AHEAD ? count : AHEAD;
+        for (uint64_t i = 0; i < first; ++i) {
+            if (!decodeSequence(r, i + 1 == count, ring[i])) return ZSTD_MALFORMED;
+            prefetchMatch(output, position, ring[i]);
+            position += ring[i].literalLength + ring[i].matchLength;
         }
-        zstdBitsRefill(bits);
-        if (!zstdBitsFinished(bits)) return ZSTD_MALFORMED;
-        workspace.repeatOffsets[0] = rep0;
-        workspace.repeatOffsets[1] = rep1;
-        workspace.repeatOffsets[2] = rep2;
+        for (uint64_t i = first; i < count; ++i) {
+            Sequence next;
+            if (!decodeSequence(r, i + 1 == count, next)) return ZSTD_MALFORMED;
+            prefetchMatch(output, position, next);
+            position += next.literalLength + next.matchLength;
+            Sequence& due = ring[i & (AHEAD - 1)];
+            const ZstdResult executed = executeSequence(due, output, outputEnd, op, lit, litEnd);
+            if (executed != ZSTD_DECODED) return executed;
+            due = next;
+        }
+        for (uint64_t i = count - first; i < count; ++i) {
+            const ZstdResult executed = executeSequence(ring[i & (AHEAD - 1)], output, outputEnd, op, lit, litEnd);
+            if (executed != ZSTD_DECODED) return executed;
+        }
+        zstdBitsRefill(r.bits);
+        if (!zstdBitsFinished(r.bits)) return ZSTD_MALFORMED;
+        workspace.repeatOffsets[0] = r.rep0;
+        workspace.repeatOffsets[1] = r.rep1;
+        workspace.repeatOffsets[2] = r.rep2;
     } else if (p != end) {
         return ZSTD_MALFORMED;  // no sequences: the section is its header alone
     }

@@ -1,0 +1,14 @@
+# The zstd decoder against libzstd (host tree, run by hand; see docs/benchmarks.md). Optimised, not
+# sanitized, over the same decoder sources as the installer:
+#   cmake --build <build> --target zstd_decode_benchmark
+#   <build>/bench/zstd_decode_benchmark FRAME.zst [ROUNDS [DECODES]]
+if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
+  return()
+endif()
+
+include(${CMAKE_SOURCE_DIR}/cmake/reader_sources.cmake)
+find_library(ZSTD_LIBRARY zstd REQUIRED)
+add_executable(zstd_decode_benchmark EXCLUDE_FROM_ALL zstd_decode_benchmark.cpp ${MORAVEL_READER_SOURCES})
+target_compile_options(zstd_decode_benchmark PRIVATE -Wall -Wextra -O2)
+target_include_directories(zstd_decode_benchmark PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(zstd_decode_benchmark PRIVATE ${ZSTD_LIBRARY})
