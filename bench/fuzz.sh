@@ -4,6 +4,7 @@
 # (libFuzzer's cov: edges and ft: features) and the size of the corpus it ended with. With --keep, the
 # inputs that reached new coverage are merged (minimised) back into tests/fuzz/corpus/<target>/.
 #   bench/fuzz.sh [--keep] SECONDS [TARGET...]      targets: inspect_pe directory_reader packer license_check
+#                                                   zstd_decode zstd_roundtrip
 # Needs ./test.sh (or cmake --build --preset default --target fuzz) to have built build/fuzz/ first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,7 +12,7 @@ keep=0
 [ "${1:-}" = --keep ] && { keep=1; shift; }
 seconds=${1:?usage: bench/fuzz.sh [--keep] SECONDS [TARGET...]}; shift
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(inspect_pe directory_reader packer license_check)
+[ ${#targets[@]} -gt 0 ] || targets=(inspect_pe directory_reader packer license_check zstd_decode zstd_roundtrip)
 runs=build/fuzz-runs
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-18s %12s %9s %6s %7s %10s\n' target executions exec/s cov ft corpus

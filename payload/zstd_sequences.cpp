@@ -1,8 +1,8 @@
 // The sequences section: its header and three tables, then one loop that decodes each sequence and executes
 // the one decoded AHEAD sequences earlier (copy its literals, then its match). In between, the match source of
 // the new sequence is prefetched: matches of a long-window frame reach far back, and the decoding of the next
-// sequences hides the wait for their bytes. Copies move 16 bytes at a time and may write up to 32 bytes past
-// the sequence's end; within 32 bytes of the output's end, a careful path copies exactly.
+// sequences hides the wait for their bytes. Copies move 8, 16 or 32 bytes at a time and may write up to 31
+// bytes past the sequence's end; within 32 bytes of the output's end, a careful path copies exactly.
 #include "payload/zstd_bit_reader.h"
 #include "payload/zstd_internal.h"
 
@@ -30,6 +30,16 @@ ZSTD_ALWAYS_INLINE void copyWide(uint8_t* destination, const uint8_t* source, ui
 // A match of length count from offset bytes back (offset >= 1), with room for WRITE_SLACK bytes after it.
 ZSTD_ALWAYS_INLINE void copyMatchFast(uint8_t* op, uint64_t offset, uint64_t count) {
     const uint8_t* match = op - offset;
+    if (offset >= 32) {  // long matches from far back are common: 32 bytes a turn (may write 31 past)
+        uint8_t* const end = op + count;
+        do {
+            zstdCopy16(op, match);
+            zstdCopy16(op + 16, match + 16);
+            op += 32;
+            match += 32;
+        } while (op < end);
+        return;
+    }
     if (offset >= 16) {
         copyWide(op, match, count);
         return;
