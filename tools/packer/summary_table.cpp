@@ -2,17 +2,11 @@
 
 #include <cstdio>
 
+#include "tools/shared/tool_messages.h"
+
 namespace packer {
 
-std::string groupedDigits(uint64_t value) {
-    std::string digits = std::to_string(value);
-    std::string text;
-    for (size_t i = 0; i < digits.size(); ++i) {
-        if (i != 0 && (digits.size() - i) % 3 == 0) text += ',';
-        text += digits[i];
-    }
-    return text;
-}
+using tools::hex32;
 
 namespace {
 
@@ -26,12 +20,6 @@ std::string row(const std::string& a, const std::string& b, const std::string& c
     return text;
 }
 
-std::string hex(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08x", value);
-    return text;
-}
-
 }  // namespace
 
 std::string formatEntryTable(const PackSummary& summary) {
@@ -39,7 +27,7 @@ std::string formatEntryTable(const PackSummary& summary) {
     uint64_t size = 0, refs = 0, literal = 0;
     for (const EntrySummary& entry : summary.entries) {
         text += row(entry.key, groupedDigits(entry.size), groupedDigits(entry.chunkRefs),
-                    groupedDigits(entry.literalBytes), hex(entry.hash));
+                    groupedDigits(entry.literalBytes), hex32(entry.hash));
         size += entry.size, refs += entry.chunkRefs, literal += entry.literalBytes;
     }
     text += row("total", groupedDigits(size), groupedDigits(refs), groupedDigits(literal), "");

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/shared/tool_messages.h"
+
 namespace packer {
 
 struct EntrySummary {
@@ -27,7 +29,7 @@ std::string formatEntryTable(const PackSummary& summary);
 // formatEntryTable and the time it took to pack.
 std::string formatSummary(const PackSummary& summary);
 
-// 1234567 -> "1,234,567"
-std::string groupedDigits(uint64_t value);
+// How a byte count is written, in the tools' shared helpers (tools/shared/tool_messages.h).
+using tools::groupedDigits;
 
 }  // namespace packer
