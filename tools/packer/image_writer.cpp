@@ -82,15 +82,22 @@ bool replaceFile(const std::string& temporary, const std::string& final) {
 }  // namespace
 
 std::string payloadImageAssembly(const std::string& licensePath, const std::string& storePath,
-                                 const std::string& directoryPath) {
+                                 const std::string& directoryPath, const StoreEncoding& encoding) {
+    const bool compressed = encoding.level != 0;
     const std::string align = "\t.balign " + std::to_string(PAYLOAD_REGION_ALIGNMENT) + ", 0\n";
     std::string text =
         "# The PayloadImage: license text, ChunkStore and PayloadDirectory, each on a 16-byte boundary\n"
         "# with zero fill between them, in a section of their own after a descriptor that tools read to find\n"
         "# them. Made by moravel-pack.\n"
         "\t.section " PAYLOAD_SECTION_NAME ",\"dr\"\n" +
-        align + ".Lpayload_section:\n\t.ascii \"" PAYLOAD_DESCRIPTOR_MAGIC "\"\n";
-    for (const char* symbol : PAYLOAD_SYMBOLS) text += std::string("\t.long ") + symbol + " - .Lpayload_section\n";
+        align + "\t.globl " PAYLOAD_DESCRIPTOR_SYMBOL "\n" PAYLOAD_DESCRIPTOR_SYMBOL ":\n\t.ascii \"" +
+        (compressed ? PAYLOAD_DESCRIPTOR_MAGIC_ZSTD : PAYLOAD_DESCRIPTOR_MAGIC) + "\"\n";
+    for (const char* symbol : PAYLOAD_SYMBOLS)
+        text += std::string("\t.long ") + symbol + " - " PAYLOAD_DESCRIPTOR_SYMBOL "\n";
+    if (compressed) {
+        for (uint64_t field : {encoding.storeBytes, encoding.directoryBytes, uint64_t(encoding.level)})
+            text += "\t.long " + std::to_string(field) + "\n";
+    }
     const std::string* paths[] = {&licensePath, &storePath, &directoryPath};
     for (int region = 0; region < 3; ++region) {
         const std::string begin = PAYLOAD_SYMBOLS[2 * region], end = PAYLOAD_SYMBOLS[2 * region + 1];
@@ -102,8 +109,9 @@ std::string payloadImageAssembly(const std::string& licensePath, const std::stri
     return text;
 }
 
-uint64_t payloadImageBytes(uint64_t licenseBytes, uint64_t storeBytes, uint64_t directoryBytes) {
-    uint64_t at = alignUp(PAYLOAD_DESCRIPTOR_BYTES, PAYLOAD_REGION_ALIGNMENT) + licenseBytes;
+uint64_t payloadImageBytes(uint64_t licenseBytes, uint64_t storeBytes, uint64_t directoryBytes, bool compressed) {
+    const uint64_t descriptor = compressed ? PAYLOAD_DESCRIPTOR_ZSTD_BYTES : PAYLOAD_DESCRIPTOR_BYTES;
+    uint64_t at = alignUp(descriptor, PAYLOAD_REGION_ALIGNMENT) + licenseBytes;
     at = alignUp(at, PAYLOAD_REGION_ALIGNMENT) + storeBytes;
     return alignUp(at, PAYLOAD_REGION_ALIGNMENT) + directoryBytes;
 }
@@ -161,13 +169,14 @@ void ImageWriter::appendStoreFrom(int fd, uint64_t size, const std::string& path
     }
 }
 
-void ImageWriter::commit(std::span<const uint8_t> license, std::span<const uint8_t> directory, const std::string& summary) {
+void ImageWriter::commit(std::span<const uint8_t> license, std::span<const uint8_t> directory, const std::string& summary,
+                         const StoreEncoding& encoding) {
     int fd = storeFd_;
     storeFd_ = -1;
     if (::close(fd) != 0) throw PackError(systemError(temporaries_[STORE], "cannot write"));
     auto text = [](const std::string& s) { return std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(s.data()), s.size()); };
     const std::string assembly = payloadImageAssembly(dir_ + "/" + NAMES[LICENSE], dir_ + "/" + NAMES[STORE],
-                                                      dir_ + "/" + NAMES[DIRECTORY]);
+                                                      dir_ + "/" + NAMES[DIRECTORY], encoding);
     writeWhole(temporaries_[LICENSE], license);
     writeWhole(temporaries_[DIRECTORY], directory);
     writeWhole(temporaries_[SUMMARY], text(summary));

@@ -31,8 +31,16 @@ std::string formatEntryTable(const PackSummary& summary) {
         size += entry.size, refs += entry.chunkRefs, literal += entry.literalBytes;
     }
     text += row("total", groupedDigits(size), groupedDigits(refs), groupedDigits(literal), "");
-    return text + "ChunkStore " + groupedDigits(summary.storeBytes) + " bytes, directory " + groupedDigits(summary.directoryBytes) +
-           " bytes\n";
+    text += "ChunkStore " + groupedDigits(summary.storeBytes) + " bytes, directory " + groupedDigits(summary.directoryBytes) +
+            " bytes\n";
+    if (summary.compressionLevel == 0) return text;
+    const uint64_t raw = summary.storeBytes + summary.directoryBytes;
+    const uint64_t packed = summary.storeFrameBytes + summary.directoryFrameBytes;
+    char ratio[32];
+    std::snprintf(ratio, sizeof ratio, "%.3f", raw == 0 ? 1.0 : double(packed) / double(raw));
+    return text + "compressed (zstd level " + std::to_string(summary.compressionLevel) + "): ChunkStore " +
+           groupedDigits(summary.storeFrameBytes) + " bytes, directory " + groupedDigits(summary.directoryFrameBytes) +
+           " bytes, " + ratio + " of raw\n";
 }
 
 std::string formatSummary(const PackSummary& summary) {

@@ -21,6 +21,10 @@ struct PackSummary {
     std::vector<EntrySummary> entries;
     uint64_t storeBytes = 0;
     uint64_t directoryBytes = 0;
+    // A compressed image: the level and the frames' sizes (0 when raw).
+    int compressionLevel = 0;
+    uint64_t storeFrameBytes = 0;
+    uint64_t directoryFrameBytes = 0;
     double seconds = 0;
 };
 

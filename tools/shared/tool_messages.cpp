@@ -48,4 +48,15 @@ const char* lookupFault(EntryLookup result) {
     }
 }
 
+const char* zstdFault(ZstdResult result) {
+    switch (result) {
+        case ZSTD_TRUNCATED: return "the frame ends early";
+        case ZSTD_MALFORMED: return "the frame is malformed";
+        case ZSTD_UNSUPPORTED: return "the frame needs a dictionary or states no content size";
+        case ZSTD_SIZE_MISMATCH: return "the frame decodes to another size than it should";
+        case ZSTD_CHECKSUM_MISMATCH: return "the frame's checksum does not match its content";
+        default: return "decoded";
+    }
+}
+
 }  // namespace tools

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "payload/entry_directory.h"
+#include "payload/zstd_decoder.h"
 
 namespace tools {
 
@@ -23,5 +24,8 @@ std::string assemblyFault(AssemblyResult result, uint32_t size, uint64_t storeBy
 
 // Why lookupEntry found no single entry for a key.
 const char* lookupFault(EntryLookup result);
+
+// Why zstdDecodeFrame refused a frame.
+const char* zstdFault(ZstdResult result);
 
 }  // namespace tools
