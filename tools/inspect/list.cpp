@@ -66,6 +66,11 @@ InspectResult listPayload(const PayloadImageView& image) {
     PackSummary summary;
     summary.storeBytes = storeLength;
     summary.directoryBytes = uint64_t(regions.directoryEnd - regions.directoryBegin);
+    if (image.kind == PAYLOAD_COMPRESSED) {
+        summary.compressionLevel = int(image.level);
+        summary.storeFrameBytes = uint64_t(image.frames.storeEnd - image.frames.storeBegin);
+        summary.directoryFrameBytes = uint64_t(image.frames.directoryEnd - image.frames.directoryBegin);
+    }
     std::vector<uint64_t> named((storeLength + 63) / 64);
     for (const uint8_t* at = regions.directoryBegin; at < regions.directoryEnd;) {
         DirectoryEntryView entry;

@@ -18,11 +18,11 @@ using tools::groupedDigits;
 namespace {
 
 const char USAGE[] =
-    "usage: moravel-inspect [--threads N] list SETUP.exe\n"
+    "usage: moravel-inspect [--version] [--threads N] list SETUP.exe\n"
     "       moravel-inspect [--threads N] verify SETUP.exe [PAYLOAD_FOLDER]\n"
     "       moravel-inspect [--threads N] extract SETUP.exe OUT_FOLDER\n"
     "  list     the license's size and lines, then per entry its size, ChunkRefs, the store bytes it adds\n"
-    "           and its hash (the packer's summary table)\n"
+    "           and its hash (the packer's summary table), and a compressed image's frames and level\n"
     "  verify   finds, assembles and hash-checks every entry with the installer's own reader; with a\n"
     "           payload folder, also compares the license and every entry with its files byte for byte\n"
     "  extract  writes license.txt and bin/target_* under OUT_FOLDER once every entry has verified\n"
@@ -84,6 +84,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") return usage(stdout, 0);
+        if (arg == "--version") {
+            std::printf("moravel-inspect %s\n", MORAVEL_VERSION);
+            return 0;
+        }
         if (arg == "--threads" && i + 1 < argc) {
             char* end = nullptr;
             unsigned long n = std::strtoul(argv[++i], &end, 10);
@@ -111,10 +115,16 @@ int main(int argc, char** argv) {
     if (std::string why = executableFault(exe); !why.empty()) return unreadable(path, why);
     PayloadImageView image;
     if (std::string why = findPayloadImage({exe.data, exe.size}, image); !why.empty()) return unreadable(path, why);
+    if (command == "list") std::fputs(describe(image, exe.data, exe.size).c_str(), stdout);
+    // A compressed image is read as the installer reads it: decoded once, with the installer's decoder.
+    std::vector<uint8_t> decoded;
+    if (std::string why = decodeCompressedImage(image, decoded); !why.empty()) {
+        std::fprintf(stderr, "moravel-inspect: %s\n", why.c_str());
+        return INSPECT_CORRUPTED;
+    }
 
     InspectResult result;
     if (command == "list") {
-        std::fputs(describe(image, exe.data, exe.size).c_str(), stdout);
         result = listPayload(image);
     } else if (command == "verify") {
         result = verifyPayload(image, args.size() == 3 ? args[2] : std::string(), threads);
