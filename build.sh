@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the installer: ./build.sh [PAYLOAD_FOLDER]
+# Builds the installer: ./build.sh [--compress[=LEVEL]] [PAYLOAD_FOLDER]
 # The release tree (build-release/) holds the packer and the installer and nothing else; without a folder the
-# installer is built from the built-in demo payload. The tests build a tree of their own (./test.sh, build/),
-# so what this script is given never changes what they test.
+# installer is built from the built-in demo payload. --compress stores the ChunkStore and directory as zstd
+# frames (LEVEL 1 to 22, default 19): the installer for real builds. The tests build a tree of their own
+# (./test.sh, build/), so what this script is given never changes what they test.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -23,17 +24,28 @@ check_payload_folder() {
   done
 }
 
+usage="usage: ./build.sh [--compress[=LEVEL]] [PAYLOAD_FOLDER]"
+compression=""
+case ${1:-} in
+  --help|-h) sed -n 2,6p "$0" | cut -c3-; exit 0 ;;
+  --compress) compression=--compress; shift ;;
+  --compress=*)
+    level=${1#--compress=}
+    [[ $level =~ ^[0-9]+$ ]] && [ "$level" -ge 1 ] && [ "$level" -le 22 ] ||
+      fail "--compress takes a level from 1 to 22, not '$level'"
+    compression=--compress=$((10#$level)); shift ;;
+  -*) fail "unknown option $1 ($usage)" ;;
+esac
 case $# in
   0) payload="" ;;
-  1) [ "$1" = --help ] || [ "$1" = -h ] && { sed -n 2,5p "$0" | cut -c3-; exit 0; }
-     [ -n "$1" ] || fail "the payload folder is an empty string"
+  1) [ -n "$1" ] || fail "the payload folder is an empty string"
      check_payload_folder "$1"
      payload=$(realpath "$1") ;;
-  *) fail "usage: ./build.sh [PAYLOAD_FOLDER]" ;;
+  *) fail "$usage" ;;
 esac
 
 scripts/bootstrap.sh
-cmake --preset release -DMORAVEL_PAYLOAD_DIR="$payload" >/dev/null
+cmake --preset release -DMORAVEL_PAYLOAD_DIR="$payload" -DMORAVEL_COMPRESSION="$compression" >/dev/null
 cmake --build --preset release
 tree=$(pwd)/build-release
 installer=$tree/windows/app/MoravelSetup.exe

@@ -11,6 +11,12 @@ option(MORAVEL_RELEASE_BUILD "Build only the packer and the installer (no tests,
 set(MORAVEL_PAYLOAD_DIR "" CACHE PATH
     "Release tree only: payload folder to pack (license.txt and bin/target_*); empty packs the demo payload")
 set(MORAVEL_DEMO_SCALE "0.02" CACHE STRING "Scale of the built-in demo payload (1.0 gives builds of ~307 MB)")
+set(MORAVEL_COMPRESSION "" CACHE STRING
+    "Release tree only: the packer's compression option (--compress or --compress=LEVEL); empty packs raw")
+if(NOT MORAVEL_RELEASE_BUILD AND MORAVEL_COMPRESSION)
+  message(STATUS "The test tree's installer is raw (it builds its compressed ones itself); ignoring MORAVEL_COMPRESSION")
+  set(MORAVEL_COMPRESSION "" CACHE STRING "" FORCE)
+endif()
 if(NOT MORAVEL_RELEASE_BUILD)
   if(MORAVEL_PAYLOAD_DIR)
     message(STATUS "The test tree always packs the demo payload; ignoring MORAVEL_PAYLOAD_DIR=${MORAVEL_PAYLOAD_DIR}")
@@ -65,6 +71,7 @@ ExternalProject_Add(windows
     -DMORAVEL_PACKER=$<TARGET_FILE:moravel-pack>
     -DMORAVEL_INSPECT=$<TARGET_FILE:moravel-inspect>
     -DMORAVEL_PAYLOAD_DIR=${payload_dir}
+    -DMORAVEL_COMPRESSION=${MORAVEL_COMPRESSION}
     -DMORAVEL_HOST_BINARY_DIR=${CMAKE_BINARY_DIR}
     -DMORAVEL_RELEASE_BUILD=${MORAVEL_RELEASE_BUILD}
   BUILD_ALWAYS ON

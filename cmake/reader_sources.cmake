@@ -4,6 +4,7 @@
 set(MORAVEL_READER_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/../payload/payload_hash.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../payload/entry_directory.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../payload/compressed_payload.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../payload/xxhash64.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../payload/zstd_entropy.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../payload/zstd_literals.cpp

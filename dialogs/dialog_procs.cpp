@@ -5,9 +5,17 @@
 
 INT_PTR CALLBACK licenseDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
+    case WM_INITDIALOG: {
         centreOnWorkArea(hwnd);
-        return TRUE;  // the dialog manager then focuses the control named in wParam
+        // TRUE: the dialog manager focuses the control named in wParam, the license text box, and on that
+        // first focus selects all of an edit control's text, which moves the caret to the end and scrolls
+        // there. Posted now, these run first in the dialog's loop, before anything is painted: the text opens
+        // at its first line with the caret before its first character and nothing selected.
+        HWND licenseBox = reinterpret_cast<HWND>(wParam);
+        PostMessageW(licenseBox, EM_SETSEL, 0, 0);
+        PostMessageW(licenseBox, EM_SCROLLCARET, 0, 0);
+        return TRUE;
+    }
     case WM_CTLCOLORSTATIC:
         // A system colour index + 1 is accepted wherever a brush is; nothing is set on the DC.
         if (GetWindowLongPtrW(reinterpret_cast<HWND>(lParam), GWLP_ID) == IDC_HEADER_TITLE) return COLOR_WINDOW + 1;
@@ -26,14 +34,14 @@ INT_PTR CALLBACK licenseDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
 }
 
 INT_PTR CALLBACK selectionDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        // Every check box is created enabled and unticked; availability decides both here, before the
-        // dialog is centred and shown.
-        setTargetBoxes(hwnd, true);
-        state.selectedTargets = state.availableTargets;
-        EnableWindow(GetDlgItem(hwnd, IDOK), state.availableTargets);
-    }
-    return licenseDialogProc(hwnd, message, wParam, lParam);
+    if (message != WM_INITDIALOG) return licenseDialogProc(hwnd, message, wParam, lParam);
+    // Every check box is created enabled and unticked; availability decides both here, before the dialog
+    // is centred and shown.
+    setTargetBoxes(hwnd, true);
+    state.selectedTargets = state.availableTargets;
+    EnableWindow(GetDlgItem(hwnd, IDOK), state.availableTargets);
+    centreOnWorkArea(hwnd);
+    return TRUE;  // the dialog manager then focuses the control named in wParam
 }
 
 void setTargetBoxes(HWND dialog, bool tick) {

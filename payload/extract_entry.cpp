@@ -3,6 +3,7 @@
 #include "app/installer_state.h"
 #include "app/messages.h"
 #include "app/win_text.h"
+#include "payload/compressed_payload.h"
 #include "payload/entry_directory.h"
 #include "payload/payload_format.h"
 #include "payload/payload_image.h"
@@ -13,19 +14,53 @@
     ExitProcess(1);
 }
 
+// The ChunkStore and directory that extraction reads: the image's own in a raw image; in a compressed one,
+// its two frames decoded at the first extraction into one heap block, kept to the end of the process. Only
+// the install worker extracts, one entry at a time, so nothing else touches these.
+static PayloadRegions payload;
+static bool payloadOpen = false;
+static ZstdWorkspace zstdWorkspace;
+
+static void reportOutOfMemory(HWND owner) {
+    state.installFailed = 1;
+    showError(owner, MSG_OUT_OF_MEMORY);
+}
+
+// False when the decoded block cannot be allocated (then nothing is kept, and the caller reports it).
+static bool openPayload(HWND owner) {
+    if (payloadOpen) return true;
+    const PayloadRegions image = {chunkStoreBegin, chunkStoreEnd, directoryBegin, directoryEnd};
+    switch (payloadKind(payloadDescriptor)) {
+    case PAYLOAD_RAW:
+        payload = image;
+        break;
+    case PAYLOAD_COMPRESSED: {
+        const DecodedSizes sizes = decodedSizes(payloadDescriptor);
+        uint8_t* block = static_cast<uint8_t*>(
+            HeapAlloc(GetProcessHeap(), 0, SIZE_T(sizes.storeBytes) + sizes.directoryBytes));
+        if (!block) return false;
+        bool storeFailed;
+        if (decodePayload(zstdWorkspace, image, sizes, block, payload, storeFailed) != ZSTD_DECODED)
+            reportCorruptedPayload(owner);
+        break;
+    }
+    default:
+        reportCorruptedPayload(owner);
+    }
+    payloadOpen = true;
+    return true;
+}
+
 void extractEntry(HWND owner, Unit* destinationPath, const char* key) {
-    const PayloadRegions regions = {chunkStoreBegin, chunkStoreEnd, directoryBegin, directoryEnd};
+    if (!openPayload(owner)) return reportOutOfMemory(owner);
+    const PayloadRegions& regions = payload;
     const uint8_t* entry = findEntry(regions, key);
     if (!entry) reportCorruptedPayload(owner);
     const uint32_t size = readU32(entry + 4);
 
     HANDLE heap = GetProcessHeap();
     uint8_t* buffer = static_cast<uint8_t*>(HeapAlloc(heap, 0, size));
-    if (!buffer) {
-        state.installFailed = 1;
-        showError(owner, MSG_OUT_OF_MEMORY);
-        return;
-    }
+    if (!buffer) return reportOutOfMemory(owner);
     // Nothing touches the disk before the file is assembled and verified.
     if (assembleEntry(regions, entry, buffer) != ASSEMBLY_VERIFIED) reportCorruptedPayload(owner);
 

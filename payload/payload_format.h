@@ -19,6 +19,11 @@
 //                       │   terminator    { 0, 0 }                   │
 //   directoryEnd ─────► └────────────────────────────────────────────┘
 //
+// A compressed image (moravel-pack --compress) has the same three regions, but the ChunkStore and the
+// directory are each one zstd frame (RFC 8878: content size in the frame header, no dictionary, no
+// checksum needed) that decodes to exactly the raw region above: same offsets, same ChunkRefs. The section's
+// descriptor (below) tells the two kinds apart; a raw image is byte for byte what it always was.
+//
 // No integer is aligned: the name's length shifts everything after it. Hash and size are never both zero
 // (an empty file hashes to PAYLOAD_HASH_EMPTY), so a reader that steps over an entry in 8-byte groups after
 // its name stops at the terminator and nowhere earlier. A ChunkRef with count 0 and offset other than 0
@@ -64,13 +69,31 @@ constexpr const char* PAYLOAD_SYMBOLS[PAYLOAD_SYMBOL_COUNT] = {
 };
 
 // The image is a PE section of its own, so that a tool finds it from the executable's section table (and a
-// signature, appended after the sections, leaves it alone). The section opens with a descriptor that the
-// installer never reads: PAYLOAD_DESCRIPTOR_MAGIC, then the offsets from the section's first byte of the six
-// addresses above, u32 LE each. The license text follows at the next 16-byte boundary.
+// signature, appended after the sections, leaves it alone). The section opens with a descriptor, at the
+// address payloadDescriptor; the license text follows at the next 16-byte boundary.
+//
+//   payloadDescriptor ─► ┌──────────────────────────────────────────────────────────┐
+//                        │ magic  8 bytes: "MRVLPAY1" raw, "MRVLPAYZ" compressed     │
+//                        │ offsets  u32 LE × 6: the six addresses above, from the    │
+//                        │          section's first byte                             │
+//                        ├─ compressed only ────────────────────────────────────────┤
+//                        │ storeBytes      u32 LE  the ChunkStore decoded            │
+//                        │ directoryBytes  u32 LE  the directory decoded             │
+//                        │ level           u32 LE  the zstd level it was packed at   │
+//                        └──────────────────────────────────────────────────────────┘
+//
+// The installer reads the magic and the compressed fields; tools read all of it.
 #define PAYLOAD_SECTION_NAME ".payload"  // 8 bytes: a PE image keeps section names of up to 8 in place
+#define PAYLOAD_DESCRIPTOR_SYMBOL "payloadDescriptor"
 #define PAYLOAD_DESCRIPTOR_MAGIC "MRVLPAY1"
+#define PAYLOAD_DESCRIPTOR_MAGIC_ZSTD "MRVLPAYZ"
 constexpr uint32_t PAYLOAD_DESCRIPTOR_MAGIC_BYTES = 8;
-constexpr uint32_t PAYLOAD_DESCRIPTOR_BYTES = PAYLOAD_DESCRIPTOR_MAGIC_BYTES + 4 * PAYLOAD_SYMBOL_COUNT;
+constexpr uint32_t DESCRIPTOR_OFFSETS = PAYLOAD_DESCRIPTOR_MAGIC_BYTES;
+constexpr uint32_t PAYLOAD_DESCRIPTOR_BYTES = DESCRIPTOR_OFFSETS + 4 * PAYLOAD_SYMBOL_COUNT;
+constexpr uint32_t DESCRIPTOR_STORE_BYTES = PAYLOAD_DESCRIPTOR_BYTES;
+constexpr uint32_t DESCRIPTOR_DIRECTORY_BYTES = DESCRIPTOR_STORE_BYTES + 4;
+constexpr uint32_t DESCRIPTOR_LEVEL = DESCRIPTOR_DIRECTORY_BYTES + 4;
+constexpr uint32_t PAYLOAD_DESCRIPTOR_ZSTD_BYTES = DESCRIPTOR_LEVEL + 4;
 
 // The largest .payload section an installer may carry. A PE32+ image stays below 2 GiB: the code reaches
 // its imports and data with 32-bit relative addresses (mingw-w64's ld refuses the link past that), and the

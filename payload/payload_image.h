@@ -3,6 +3,7 @@
 #include <stdint.h>
 
 extern "C" {
+extern const uint8_t payloadDescriptor[];  // the section's descriptor (payload_format.h)
 extern const uint8_t licenseTextBegin[];
 extern const uint8_t licenseTextEnd[];
 extern const uint8_t chunkStoreBegin[];

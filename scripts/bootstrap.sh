@@ -7,6 +7,7 @@ packages=(
   cmake g++ make                                     # host build tools and tests
   googletest libgtest-dev                            # host unit tests
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64     # the Windows build
+  libzstd-dev pkgconf zstd                           # the packer's compression; CI checks a frame with zstd -d
   wine64 wine                                        # Windows programs and tests
   xdelta3                                            # the packer benchmark's yardstick
   util-linux                                         # flock (Wine prefix lock), setpriv (read-only test)

@@ -2,10 +2,16 @@
 # Wine in this build's prefix, presses its buttons and checks what it wrote. The scenarios share the prefix's
 # user profile (HKCU, the roaming and Start-menu folders), so they hold one lock and run one at a time.
 
-# moravel_damaged_installer(<name> <region file> <offset> <xor>): the same sources over a copy of the packed
-# payload with one byte of one region changed.
-set(packed ${CMAKE_BINARY_DIR}/app/payload_image)
-function(moravel_damaged_installer name region offset xor)
+# The demo payload packed compressed, at a low level so that the test tree builds quickly: a compressed
+# installer to install, and damaged copies of it.
+moravel_payload_image(compressed_payload_image ${MORAVEL_PAYLOAD_DIR} --compress=3)
+moravel_installer(MoravelSetupCompressed compressed_payload_image)
+
+# moravel_damaged_installer(<name> <packed image target> <region file> <offset> <xor>): the same sources over
+# a copy of the packed payload with one byte of one region changed.
+function(moravel_damaged_installer name image region offset xor)
+  get_target_property(packed_dir ${image} MORAVEL_PACKED_DIR)
+  set(packed ${packed_dir})
   set(damaged ${CMAKE_CURRENT_BINARY_DIR}/${name}_payload)
   add_custom_command(
     OUTPUT ${damaged}/payload_image.S
@@ -16,16 +22,20 @@ function(moravel_damaged_installer name region offset xor)
     COMMENT "Changing byte ${offset} of ${region} in a copy of the packed payload (${name})"
     VERBATIM)
   add_library(${name}_payload_image OBJECT ${damaged}/payload_image.S)
-  # The packed files come from app/'s custom command: order it at target level (see moravel_payload_image).
-  add_dependencies(${name}_payload_image payload_image_packed)
+  # The packed files come from another directory's custom command: order it at target level (see
+  # moravel_payload_image).
+  add_dependencies(${name}_payload_image ${image}_packed)
   moravel_installer(${name} ${name}_payload_image)
 endfunction()
 
 # The store's first byte belongs to entry 1 (stored whole at offset 0): found through the hash.
-moravel_damaged_installer(MoravelSetupCorrupted ${MORAVEL_STORE_REGION_FILE} 0 0xFF)
+moravel_damaged_installer(MoravelSetupCorrupted payload_image ${MORAVEL_STORE_REGION_FILE} 0 0xFF)
 # Byte 11 of the directory is the 'c' of entry 1's name "bin/target_cl64": 'c' ^ 0x05 = 'f' makes it
 # "bin/target_fl64", the name of entry 3. Every hash still holds; only the names tell the entries apart.
-moravel_damaged_installer(MoravelSetupRenamed ${MORAVEL_DIRECTORY_REGION_FILE} 11 0x05)
+moravel_damaged_installer(MoravelSetupRenamed payload_image ${MORAVEL_DIRECTORY_REGION_FILE} 11 0x05)
+# Byte 12 of the compressed store lies in its frame's first block, which holds the start of entry 1: the frame
+# fails to decode, or decodes to bytes whose hash entry 1 fails. Either way nothing is written.
+moravel_damaged_installer(MoravelSetupCompressedCorrupted compressed_payload_image ${MORAVEL_STORE_REGION_FILE} 12 0xFF)
 
 # The DLL the search-path scenario plants beside a copy of the installer.
 add_library(planted_dll SHARED planted_dll.cpp)
@@ -44,13 +54,16 @@ function(moravel_e2e_program name)
     "MORAVEL_E2E_INSTALLER=L\"Z:$<TARGET_FILE:MoravelSetup>\""
     "MORAVEL_E2E_CORRUPTED_INSTALLER=L\"Z:$<TARGET_FILE:MoravelSetupCorrupted>\""
     "MORAVEL_E2E_RENAMED_INSTALLER=L\"Z:$<TARGET_FILE:MoravelSetupRenamed>\""
+    "MORAVEL_E2E_COMPRESSED_INSTALLER=L\"Z:$<TARGET_FILE:MoravelSetupCompressed>\""
+    "MORAVEL_E2E_COMPRESSED_CORRUPTED_INSTALLER=L\"Z:$<TARGET_FILE:MoravelSetupCompressedCorrupted>\""
     "MORAVEL_E2E_PAYLOAD=L\"Z:${MORAVEL_PAYLOAD_DIR}\""
     "MORAVEL_E2E_SCRATCH=L\"Z:${e2e_scratch}\""
     "MORAVEL_E2E_PLANTED_DLL=L\"Z:$<TARGET_FILE:planted_dll>\"")
   target_compile_options(${name} PRIVATE -Wall -Wextra -O1 -g)
   target_link_options(${name} PRIVATE -static)
   target_link_libraries(${name} PRIVATE ${MORAVEL_SYSTEM_LIBS} uuid)
-  add_dependencies(${name} MoravelSetup MoravelSetupCorrupted MoravelSetupRenamed planted_dll)
+  add_dependencies(${name} MoravelSetup MoravelSetupCorrupted MoravelSetupRenamed MoravelSetupCompressed
+                   MoravelSetupCompressedCorrupted planted_dll)
 endfunction()
 
 # moravel_e2e_test(<name> <source>): one ctest test of several scenarios.

@@ -24,11 +24,12 @@ static void finishWithSuccess(Scenario* s) {
     CHECK_EQ(waitForExit(&s->installer), 0u);
 }
 
-TEST(install_all_four_targets) {
+static void installAllFourTargets(const char* name, const wchar_t* exe) {
+    printf("    %s\n", name);
     Scenario s;
-    prepareScenario(&s, "install_all", WITH_FL_STUDIO);
+    prepareScenario(&s, name, WITH_FL_STUDIO);
     const Machine& m = s.m;
-    if (!REACH_SELECTION(&s, installerPath())) return;
+    if (!REACH_SELECTION(&s, exe)) return;
     HWND selection = s.selection;
     wchar_t clap64[PATH_UNITS], clap32[PATH_UNITS], fl[PATH_UNITS];
     targetLabel(clap64, m.common, L"\\CLAP");
@@ -63,6 +64,12 @@ TEST(install_all_four_targets) {
     CHECK_PAYLOAD(m.standalone, "bin/target_st64");
     checkShortcut(m);
     CHECK_EQ(readDword(MARKER_KEY, L"HasAnyPaidPlugins"), 1);
+}
+
+// The raw installer, and the same payload packed compressed, which decodes its store on the worker.
+TEST(install_all_four_targets) {
+    installAllFourTargets("install_all", installerPath());
+    installAllFourTargets("install_all_compressed", compressedInstallerPath());
 }
 
 TEST(install_only_the_standalone_application) {

@@ -28,6 +28,14 @@ const wchar_t* renamedInstallerPath() {
     static wchar_t path[PATH_UNITS];
     return windowsPath(MORAVEL_E2E_RENAMED_INSTALLER, path);
 }
+const wchar_t* compressedInstallerPath() {
+    static wchar_t path[PATH_UNITS];
+    return windowsPath(MORAVEL_E2E_COMPRESSED_INSTALLER, path);
+}
+const wchar_t* compressedCorruptedInstallerPath() {
+    static wchar_t path[PATH_UNITS];
+    return windowsPath(MORAVEL_E2E_COMPRESSED_CORRUPTED_INSTALLER, path);
+}
 const wchar_t* payloadFolder() {
     static wchar_t path[PATH_UNITS];
     return windowsPath(MORAVEL_E2E_PAYLOAD, path);

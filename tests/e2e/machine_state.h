@@ -59,5 +59,7 @@ HANDLE holdOpen(const wchar_t* path);
 const wchar_t* installerPath();
 const wchar_t* corruptedInstallerPath();
 const wchar_t* renamedInstallerPath();  // entry 1 renamed "bin/target_fl64", the name of entry 3
+const wchar_t* compressedInstallerPath();           // the same payload, packed with --compress
+const wchar_t* compressedCorruptedInstallerPath();  // ... with a byte of the store's frame changed
 const wchar_t* payloadFolder();
 const wchar_t* scratchRoot();

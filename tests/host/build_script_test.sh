@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# ./build.sh over payload folders it must refuse: each gets one line on stderr that names the problem, exit
+# ./build.sh over payload folders and options it must refuse: each gets one line on stderr that names the problem, exit
 # code 2, and nothing is configured or built (no release tree appears in the scratch copy of the script).
 #   build_script_test.sh SOURCE_DIR SCRATCH_DIR
 set -u
@@ -34,6 +34,10 @@ cases=(
   "$folder_build|$folder_build/bin/target_st64: not a regular file"
   "$fifo_license|$fifo_license/license.txt: not a regular file"
   "|the payload folder is an empty string"
+  "--compress=0|--compress takes a level from 1 to 22, not '0'"
+  "--compress=23|--compress takes a level from 1 to 22, not '23'"
+  "--compress=fast|--compress takes a level from 1 to 22, not 'fast'"
+  "--squeeze|unknown option --squeeze"
 )
 failed=0 passed=0
 for row in "${cases[@]}"; do
@@ -51,7 +55,7 @@ for row in "${cases[@]}"; do
 done
 # Two folders at once is a usage error too.
 stderr=$("$scratch/repo/build.sh" "$good" "$good" 2>&1 >/dev/null); code=$?
-if [ $code -eq 2 ] && [[ $stderr == *"usage: ./build.sh [PAYLOAD_FOLDER]"* ]]; then passed=$((passed + 1))
+if [ $code -eq 2 ] && [[ $stderr == *"usage: ./build.sh [--compress[=LEVEL]] [PAYLOAD_FOLDER]"* ]]; then passed=$((passed + 1))
 else failed=$((failed + 1)); echo "FAILED for two folders: exit $code: '$stderr'"; fi
 # The good folder passes the check and reaches the bootstrap step (the stand-in refuses there).
 stderr=$("$scratch/repo/build.sh" "$good" 2>&1 >/dev/null); code=$?

@@ -11,6 +11,7 @@
 #include "tests/host/packer_test_files.h"
 #include "tools/packer/image_writer.h"
 #include "tools/packer/pack_payload.h"
+#include "tools/packer/store_compressor.h"
 
 using namespace packer;
 
@@ -193,10 +194,14 @@ TEST(PackerOutput, SameInputsGiveIdenticalBytes) {
     writePayloadFolder(scratch.path / "in", set.files);
     PackOptions twoThreads, oneThread;
     oneThread.threads = 1;
-    packPayload(scratch.path / "in", scratch.path / "a", twoThreads);
-    packPayload(scratch.path / "in", scratch.path / "b", oneThread);
-    for (const char* name : {PAYLOAD_LICENSE_REGION_FILE, PAYLOAD_STORE_REGION_FILE, PAYLOAD_DIRECTORY_REGION_FILE})
-        EXPECT_TRUE(readFile(scratch.path / "a" / name) == readFile(scratch.path / "b" / name)) << name;
+    // Raw, and compressed: libzstd's output must not depend on the thread count either.
+    for (int level : {5, 0}) {
+        twoThreads.compressionLevel = oneThread.compressionLevel = level;
+        packPayload(scratch.path / "in", scratch.path / "a", twoThreads);
+        packPayload(scratch.path / "in", scratch.path / "b", oneThread);
+        for (const char* name : {PAYLOAD_LICENSE_REGION_FILE, PAYLOAD_STORE_REGION_FILE, PAYLOAD_DIRECTORY_REGION_FILE})
+            EXPECT_TRUE(readFile(scratch.path / "a" / name) == readFile(scratch.path / "b" / name)) << name << " " << level;
+    }
     Bytes assembly = readFile(scratch.path / "a" / PAYLOAD_ASSEMBLY_FILE);
     const PackSummary summary = packPayload(scratch.path / "in", scratch.path / "a", twoThreads);
     EXPECT_TRUE(readFile(scratch.path / "a" / PAYLOAD_ASSEMBLY_FILE) == assembly);
@@ -205,6 +210,22 @@ TEST(PackerOutput, SameInputsGiveIdenticalBytes) {
     EXPECT_EQ(std::string(table.begin(), table.end()), formatSummary(summary));
     // Nothing but the five outputs is left in the folder.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch.path / "a"), {}), 5);
+}
+
+// Compressible bytes long enough for libzstd to cut into several jobs: the frame is the same on any number of
+// threads, and the installer's decoder gives the bytes back.
+TEST(PackerOutput, CompressedFrameIsTheSameOnEveryThreadCount) {
+    std::mt19937_64 random(5);
+    const char* words[] = {"mov ", "rax, ", "[rbp-8]", "call ", "ret\n", "push ", "0x40\n", "lea "};
+    Bytes text;
+    while (text.size() < (12u << 20)) {
+        const char* word = words[random() % 8];
+        text.insert(text.end(), word, word + std::strlen(word));
+    }
+    const std::vector<uint8_t> one = compressRegion(text, 1, 1, {});
+    EXPECT_LT(one.size(), text.size() / 2);
+    for (unsigned threads : {2u, 3u}) EXPECT_TRUE(compressRegion(text, 1, threads, {}) == one) << threads << " threads";
+    EXPECT_EQ(checkFrame("text", one, text), "");
 }
 
 // The assembler file, put through the mingw assembler: every label where the layout puts it, in a section of

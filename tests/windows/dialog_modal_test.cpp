@@ -21,6 +21,8 @@ HWND runningDialog = nullptr;
 // The focus when the dialog first runs its loop, read then: the windows are gone once it has ended.
 wchar_t focusClass[16];
 bool focusInDialog = false;
+DWORD focusSelStart = ~0u, focusSelEnd = ~0u;
+LRESULT focusFirstLine = -1;
 int cancelCalls = 0;
 int ticks = 0;
 
@@ -40,6 +42,8 @@ void CALLBACK onTimer(HWND, UINT, UINT_PTR, DWORD) {
         HWND focus = GetFocus();
         GetClassNameW(focus, focusClass, 16);
         focusInDialog = focus != nullptr && GetParent(focus) == runningDialog;
+        SendMessageW(focus, EM_GETSEL, reinterpret_cast<WPARAM>(&focusSelStart), reinterpret_cast<LPARAM>(&focusSelEnd));
+        focusFirstLine = SendMessageW(focus, EM_GETFIRSTVISIBLELINE, 0, 0);
         void (*action)(HWND) = pendingAction;
         pendingAction = nullptr;
         action(runningDialog);
@@ -121,13 +125,21 @@ TEST(license_dialog_ends_with_0_through_cancel_command) {
     }
 }
 
-TEST(license_dialog_opens_with_focus_in_the_license_box_and_agree_ends_it_with_1) {
-    buildLicenseDialog(u"license text");
+// A text far longer than the box, so that a view scrolled to its end would not show line 0.
+TEST(license_dialog_opens_at_the_first_line_with_focus_in_the_license_box_and_agree_ends_it_with_1) {
+    static Unit longText[60 * 11 + 1];
+    Unit* end = longText;
+    for (int line = 0; line < 60; ++line)
+        for (const char* p = "line text\r\n"; *p; ++p) *end++ = Unit(*p);
+    buildLicenseDialog(longText);
     countCancels(cancelCommand);
     CHECK_EQ(runModal(licenseDialogProc, clickDefault), 1);
     CHECK_EQ(cancelCalls, 0);
     CHECK_WSTR(focusClass, L"Edit");
     CHECK(focusInDialog);
+    CHECK_EQ(focusSelStart, 0u);  // caret before the first character, nothing selected
+    CHECK_EQ(focusSelEnd, 0u);
+    CHECK_EQ(focusFirstLine, 0);
 }
 
 TEST(selection_dialog_ends_with_0_through_cancel_command) {

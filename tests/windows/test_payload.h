@@ -134,10 +134,13 @@ constexpr bool testContentIs(const TestImage& image, int entry, const char* expe
     return true;
 }
 
-// Defines the six addresses of payload/payload_image.h as labels inside one static constexpr TestImage.
-// The addresses must point into a single object, so they are set in assembly: C++ cannot name an array
-// symbol at an offset into another object.
+// Defines the six addresses of payload/payload_image.h as labels inside one static constexpr TestImage,
+// and a raw image's descriptor (its magic is all the installer reads of it). The addresses must point into a
+// single object, so they are set in assembly: C++ cannot name an array symbol at an offset into another
+// object.
 #define DEFINE_PAYLOAD_IMAGE_SYMBOLS(image)                                                              \
+    __asm__("\t.section .rdata,\"dr\"\n\t.globl " PAYLOAD_DESCRIPTOR_SYMBOL "\n" PAYLOAD_DESCRIPTOR_SYMBOL \
+            ":\n\t.ascii \"" PAYLOAD_DESCRIPTOR_MAGIC "\"\n\t.text\n");                                   \
     __attribute__((used)) static void definePayloadImageSymbols() {                                      \
         __asm__(".globl licenseTextBegin\n\t.set licenseTextBegin, %c0\n\t"                               \
                 ".globl licenseTextEnd\n\t.set licenseTextEnd, %c1\n\t"                                   \

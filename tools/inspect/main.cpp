@@ -1,30 +1,28 @@
 // moravel-inspect list SETUP.exe | verify SETUP.exe [PAYLOAD_FOLDER] | extract SETUP.exe OUT_FOLDER
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
 #include <string>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "tools/inspect/inspect.h"
-#include "tools/packer/summary_table.h"
+#include "tools/shared/host_files.h"
+#include "tools/shared/tool_messages.h"
 
-using packer::groupedDigits;
+using tools::groupedDigits;
 
 namespace {
 
 const char USAGE[] =
-    "usage: moravel-inspect [--threads N] list SETUP.exe\n"
+    "usage: moravel-inspect [--version] [--threads N] list SETUP.exe\n"
     "       moravel-inspect [--threads N] verify SETUP.exe [PAYLOAD_FOLDER]\n"
     "       moravel-inspect [--threads N] extract SETUP.exe OUT_FOLDER\n"
     "  list     the license's size and lines, then per entry its size, ChunkRefs, the store bytes it adds\n"
-    "           and its hash (the packer's summary table)\n"
+    "           and its hash (the packer's summary table), and a compressed image's frames and level\n"
     "  verify   finds, assembles and hash-checks every entry with the installer's own reader; with a\n"
     "           payload folder, also compares the license and every entry with its files byte for byte\n"
     "  extract  writes license.txt and bin/target_* under OUT_FOLDER once every entry has verified\n"
@@ -40,39 +38,19 @@ int unreadable(const std::string& path, const std::string& why) {
     return INSPECT_UNREADABLE;
 }
 
-// The executable, mapped read-only for the life of the process.
-struct Executable {
-    const uint8_t* data = nullptr;
-    uint64_t size = 0;
-    std::string error;
-
-    explicit Executable(const std::string& path) {
-        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        if (fd < 0) {
-            error = std::strerror(errno);
-            return;
-        }
-        struct stat info;
-        if (::fstat(fd, &info) != 0) {
-            error = std::strerror(errno);
-        } else if (S_ISDIR(info.st_mode)) {
-            error = "is a folder, not an executable";
-        } else if (!S_ISREG(info.st_mode)) {
-            error = "not a regular file";
-        } else if (info.st_size == 0) {
-            error = "empty file, not a PE executable";
-        } else {
-            size = uint64_t(info.st_size);
-            // Populated at once: the workers then read it without taking page faults one by one.
-            void* address = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-            if (address == MAP_FAILED)
-                error = std::string("cannot read: ") + std::strerror(errno);
-            else
-                data = static_cast<const uint8_t*>(address);
-        }
-        ::close(fd);
+// Why the executable cannot be read, or empty; exe maps it whole for the life of the process.
+std::string executableFault(const tools::ReadOnlyFile& exe) {
+    switch (exe.fault) {
+        case tools::OPEN_FAILED:
+        case tools::STAT_FAILED: return std::strerror(exe.error);
+        case tools::IS_FOLDER: return "is a folder, not an executable";
+        case tools::NOT_REGULAR: return "not a regular file";
+        default: break;
     }
-};
+    if (exe.size == 0) return "empty file, not a PE executable";
+    if (exe.mapFailed) return std::string("cannot read: ") + std::strerror(exe.error);
+    return {};
+}
 
 bool isFolder(const std::string& path) {
     struct stat info;
@@ -106,6 +84,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") return usage(stdout, 0);
+        if (arg == "--version") {
+            std::printf("moravel-inspect %s\n", MORAVEL_VERSION);
+            return 0;
+        }
         if (arg == "--threads" && i + 1 < argc) {
             char* end = nullptr;
             unsigned long n = std::strtoul(argv[++i], &end, 10);
@@ -128,14 +110,21 @@ int main(int argc, char** argv) {
     if (command == "verify" && args.size() == 3 && !isFolder(args[2]))
         return unreadable(args[2], "not a payload folder");
 
-    Executable exe(path);
-    if (!exe.error.empty()) return unreadable(path, exe.error);
+    // Populated at once: the workers then read it without taking page faults one by one.
+    const tools::ReadOnlyFile exe(path, MAP_POPULATE);
+    if (std::string why = executableFault(exe); !why.empty()) return unreadable(path, why);
     PayloadImageView image;
     if (std::string why = findPayloadImage({exe.data, exe.size}, image); !why.empty()) return unreadable(path, why);
+    if (command == "list") std::fputs(describe(image, exe.data, exe.size).c_str(), stdout);
+    // A compressed image is read as the installer reads it: decoded once, with the installer's decoder.
+    std::vector<uint8_t> decoded;
+    if (std::string why = decodeCompressedImage(image, decoded); !why.empty()) {
+        std::fprintf(stderr, "moravel-inspect: %s\n", why.c_str());
+        return INSPECT_CORRUPTED;
+    }
 
     InspectResult result;
     if (command == "list") {
-        std::fputs(describe(image, exe.data, exe.size).c_str(), stdout);
         result = listPayload(image);
     } else if (command == "verify") {
         result = verifyPayload(image, args.size() == 3 ? args[2] : std::string(), threads);

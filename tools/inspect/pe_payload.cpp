@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include <memory>
 #include "payload/payload_format.h"
+#include "tools/shared/tool_messages.h"
 
 namespace {
 
@@ -84,13 +86,15 @@ std::string findPayloadImage(std::span<const uint8_t> file, PayloadImageView& vi
                hex(rawOffset + rawBytes) + ", the file ends at " + hex(size);
     // Bytes past SizeOfRawData would be zero in memory; the PayloadImage has none of those.
     const uint64_t bytes = virtualSize != 0 && virtualSize < rawBytes ? virtualSize : rawBytes;
-    if (bytes < PAYLOAD_DESCRIPTOR_BYTES ||
-        std::memcmp(base + rawOffset, PAYLOAD_DESCRIPTOR_MAGIC, PAYLOAD_DESCRIPTOR_MAGIC_BYTES) != 0)
+    const uint8_t* descriptor = base + rawOffset;
+    const PayloadKind kind = bytes < PAYLOAD_DESCRIPTOR_MAGIC_BYTES ? PAYLOAD_UNKNOWN : payloadKind(descriptor);
+    const uint64_t descriptorBytes = kind == PAYLOAD_COMPRESSED ? PAYLOAD_DESCRIPTOR_ZSTD_BYTES : PAYLOAD_DESCRIPTOR_BYTES;
+    if (kind == PAYLOAD_UNKNOWN || bytes < descriptorBytes)
         return "no PayloadImage: the " PAYLOAD_SECTION_NAME " section does not begin with its descriptor";
     uint64_t offsets[PAYLOAD_SYMBOL_COUNT];
-    uint64_t previous = PAYLOAD_DESCRIPTOR_BYTES;
+    uint64_t previous = descriptorBytes;
     for (int i = 0; i < PAYLOAD_SYMBOL_COUNT; ++i) {
-        offsets[i] = readU32(base + rawOffset + PAYLOAD_DESCRIPTOR_MAGIC_BYTES + 4 * i);
+        offsets[i] = readU32(descriptor + DESCRIPTOR_OFFSETS + 4 * i);
         if (offsets[i] < previous || offsets[i] > bytes)
             return std::string("no readable PayloadImage: the descriptor puts ") + PAYLOAD_SYMBOLS[i] + " at " +
                    hex(offsets[i]) + ", outside " + hex(previous) + " to " + hex(bytes) + " of the section";
@@ -102,7 +106,24 @@ std::string findPayloadImage(std::span<const uint8_t> file, PayloadImageView& vi
     view.regions = {section + offsets[2], section + offsets[3], section + offsets[4], section + offsets[5]};
     view.sectionFileOffset = rawOffset;
     view.sectionBytes = bytes;
+    view.kind = kind;
+    if (kind == PAYLOAD_COMPRESSED) {
+        view.frames = view.regions;
+        view.decoded = decodedSizes(descriptor);
+        view.level = readU32(descriptor + DESCRIPTOR_LEVEL);
+    }
     return {};
+}
+
+std::string decodeCompressedImage(PayloadImageView& view, std::vector<uint8_t>& block) {
+    if (view.kind != PAYLOAD_COMPRESSED) return {};
+    block.resize(uint64_t(view.decoded.storeBytes) + view.decoded.directoryBytes);
+    auto workspace = std::make_unique<ZstdWorkspace>();
+    bool storeFailed = false;
+    const ZstdResult result = decodePayload(*workspace, view.frames, view.decoded, block.data(), view.regions, storeFailed);
+    if (result == ZSTD_DECODED) return {};
+    return std::string(storeFailed ? PAYLOAD_STORE_REGION_FILE : PAYLOAD_DIRECTORY_REGION_FILE) +
+           ": corrupted: " + tools::zstdFault(result);
 }
 
 uint32_t peChecksum(std::span<const uint8_t> file) {

@@ -16,6 +16,7 @@
 #include "payload/payload_format.h"
 #include "tools/packer/pack_error.h"
 #include "tools/packer/signal_cleanup.h"
+#include "tools/shared/host_files.h"
 
 namespace packer {
 
@@ -39,50 +40,26 @@ std::string quoted(const std::string& path) {
     return text + "\"";
 }
 
-std::string failure(const std::string& path, const char* what) { return path + ": " + what + ": " + std::strerror(errno); }
+using tools::systemError;
 
 void makeFolders(const std::string& path) {
     for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
         std::string prefix = path.substr(0, slash);
-        if (::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) throw PackError(failure(prefix, "cannot create folder"));
+        if (::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) throw PackError(systemError(prefix, "cannot create folder"));
         if (slash == std::string::npos) return;
     }
 }
 
-// Writes all of bytes to fd; false with errno set on failure.
-bool writeAll(int fd, std::span<const uint8_t> bytes) {
-    uint64_t done = 0;
-    while (done < bytes.size()) {
-        // Linux writes at most about 2 GiB per call.
-        uint64_t chunk = bytes.size() - done < (1u << 30) ? bytes.size() - done : (1u << 30);
-        ssize_t n = ::write(fd, bytes.data() + done, chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = ENOSPC;
-            return false;
-        }
-        done += uint64_t(n);
-    }
-    return true;
-}
-
-// A temporary is made anew: whatever stood at its name (a stale temporary, a FIFO) is removed first, so the
-// open neither blocks nor writes through someone else's file.
+// A temporary is made anew (tools::createFresh), never written through whatever stood at its name.
 int createTemporary(const std::string& path) {
-    ::unlink(path.c_str());
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) throw PackError(failure(path, "cannot create"));
+    int fd = tools::createFresh(path);
+    if (fd < 0) throw PackError(systemError(path, "cannot create"));
     return fd;
 }
 
 void writeWhole(const std::string& path, std::span<const uint8_t> bytes) {
-    int fd = createTemporary(path);
-    if (!writeAll(fd, bytes)) {
-        std::string message = failure(path, "cannot write");
-        ::close(fd);
-        throw PackError(message);
-    }
-    if (::close(fd) != 0) throw PackError(failure(path, "cannot write"));
+    std::string error;
+    if (!tools::writeNewFile(path, bytes, error)) throw PackError(error);
 }
 
 // In the order they are renamed into place; the assembler file goes last (see commit).
@@ -105,15 +82,22 @@ bool replaceFile(const std::string& temporary, const std::string& final) {
 }  // namespace
 
 std::string payloadImageAssembly(const std::string& licensePath, const std::string& storePath,
-                                 const std::string& directoryPath) {
+                                 const std::string& directoryPath, const StoreEncoding& encoding) {
+    const bool compressed = encoding.level != 0;
     const std::string align = "\t.balign " + std::to_string(PAYLOAD_REGION_ALIGNMENT) + ", 0\n";
     std::string text =
         "# The PayloadImage: license text, ChunkStore and PayloadDirectory, each on a 16-byte boundary\n"
         "# with zero fill between them, in a section of their own after a descriptor that tools read to find\n"
         "# them. Made by moravel-pack.\n"
         "\t.section " PAYLOAD_SECTION_NAME ",\"dr\"\n" +
-        align + ".Lpayload_section:\n\t.ascii \"" PAYLOAD_DESCRIPTOR_MAGIC "\"\n";
-    for (const char* symbol : PAYLOAD_SYMBOLS) text += std::string("\t.long ") + symbol + " - .Lpayload_section\n";
+        align + "\t.globl " PAYLOAD_DESCRIPTOR_SYMBOL "\n" PAYLOAD_DESCRIPTOR_SYMBOL ":\n\t.ascii \"" +
+        (compressed ? PAYLOAD_DESCRIPTOR_MAGIC_ZSTD : PAYLOAD_DESCRIPTOR_MAGIC) + "\"\n";
+    for (const char* symbol : PAYLOAD_SYMBOLS)
+        text += std::string("\t.long ") + symbol + " - " PAYLOAD_DESCRIPTOR_SYMBOL "\n";
+    if (compressed) {
+        for (uint64_t field : {encoding.storeBytes, encoding.directoryBytes, uint64_t(encoding.level)})
+            text += "\t.long " + std::to_string(field) + "\n";
+    }
     const std::string* paths[] = {&licensePath, &storePath, &directoryPath};
     for (int region = 0; region < 3; ++region) {
         const std::string begin = PAYLOAD_SYMBOLS[2 * region], end = PAYLOAD_SYMBOLS[2 * region + 1];
@@ -125,8 +109,9 @@ std::string payloadImageAssembly(const std::string& licensePath, const std::stri
     return text;
 }
 
-uint64_t payloadImageBytes(uint64_t licenseBytes, uint64_t storeBytes, uint64_t directoryBytes) {
-    uint64_t at = alignUp(PAYLOAD_DESCRIPTOR_BYTES, PAYLOAD_REGION_ALIGNMENT) + licenseBytes;
+uint64_t payloadImageBytes(uint64_t licenseBytes, uint64_t storeBytes, uint64_t directoryBytes, bool compressed) {
+    const uint64_t descriptor = compressed ? PAYLOAD_DESCRIPTOR_ZSTD_BYTES : PAYLOAD_DESCRIPTOR_BYTES;
+    uint64_t at = alignUp(descriptor, PAYLOAD_REGION_ALIGNMENT) + licenseBytes;
     at = alignUp(at, PAYLOAD_REGION_ALIGNMENT) + storeBytes;
     return alignUp(at, PAYLOAD_REGION_ALIGNMENT) + directoryBytes;
 }
@@ -134,15 +119,15 @@ uint64_t payloadImageBytes(uint64_t licenseBytes, uint64_t storeBytes, uint64_t 
 ImageWriter::ImageWriter(const std::string& outDir) {
     makeFolders(outDir);
     char resolved[PATH_MAX];
-    if (::realpath(outDir.c_str(), resolved) == nullptr) throw PackError(failure(outDir, "cannot resolve"));
+    if (::realpath(outDir.c_str(), resolved) == nullptr) throw PackError(systemError(outDir, "cannot resolve"));
     dir_ = resolved;
     // One writer per folder: the temporaries have fixed names, and two runs would write one file between them.
     // The lock goes with the descriptor, so a run that is killed never leaves it behind.
     lockFd_ = ::open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (lockFd_ < 0) throw PackError(failure(outDir, "cannot open folder"));
+    if (lockFd_ < 0) throw PackError(systemError(outDir, "cannot open folder"));
     if (::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EWOULDBLOCK) throw PackError("another moravel-pack is writing " + outDir);
-        throw PackError(failure(outDir, "cannot lock folder"));
+        throw PackError(systemError(outDir, "cannot lock folder"));
     }
     for (const char* name : NAMES) temporaries_.push_back(dir_ + "/." + name + ".partial");
     for (const std::string& path : temporaries_) registerTemporary(path.c_str());
@@ -159,7 +144,7 @@ ImageWriter::~ImageWriter() {
 }
 
 void ImageWriter::appendStore(std::span<const uint8_t> bytes) {
-    if (!writeAll(storeFd_, bytes)) throw PackError(failure(temporaries_[STORE], "cannot write"));
+    if (!tools::writeAll(storeFd_, bytes)) throw PackError(systemError(temporaries_[STORE], "cannot write"));
 }
 
 void ImageWriter::appendStoreFrom(int fd, uint64_t size, const std::string& path) {
@@ -174,23 +159,24 @@ void ImageWriter::appendStoreFrom(int fd, uint64_t size, const std::string& path
             for (uint64_t done = 0; done < size; done += n) {
                 n = ::pread(fd, buffer.data(), std::min<uint64_t>(buffer.size(), size - done), off_t(done));
                 if (n < 0 && errno == EINTR) n = 0;
-                else if (n <= 0) throw PackError(n == 0 ? path + ": changed while it was being read" : failure(path, "cannot read"));
+                else if (n <= 0) throw PackError(n == 0 ? path + ": changed while it was being read" : systemError(path, "cannot read"));
                 else appendStore(std::span<const uint8_t>(buffer.data(), size_t(n)));
             }
             return;
         }
-        if (n < 0) throw PackError(failure(temporaries_[STORE], "cannot write"));
+        if (n < 0) throw PackError(systemError(temporaries_[STORE], "cannot write"));
         if (n == 0) throw PackError(path + ": changed while it was being read");
     }
 }
 
-void ImageWriter::commit(std::span<const uint8_t> license, std::span<const uint8_t> directory, const std::string& summary) {
+void ImageWriter::commit(std::span<const uint8_t> license, std::span<const uint8_t> directory, const std::string& summary,
+                         const StoreEncoding& encoding) {
     int fd = storeFd_;
     storeFd_ = -1;
-    if (::close(fd) != 0) throw PackError(failure(temporaries_[STORE], "cannot write"));
+    if (::close(fd) != 0) throw PackError(systemError(temporaries_[STORE], "cannot write"));
     auto text = [](const std::string& s) { return std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(s.data()), s.size()); };
     const std::string assembly = payloadImageAssembly(dir_ + "/" + NAMES[LICENSE], dir_ + "/" + NAMES[STORE],
-                                                      dir_ + "/" + NAMES[DIRECTORY]);
+                                                      dir_ + "/" + NAMES[DIRECTORY], encoding);
     writeWhole(temporaries_[LICENSE], license);
     writeWhole(temporaries_[DIRECTORY], directory);
     writeWhole(temporaries_[SUMMARY], text(summary));
@@ -205,7 +191,7 @@ void ImageWriter::commit(std::span<const uint8_t> license, std::span<const uint8
     for (size_t i = 0; i < temporaries_.size(); ++i) {
         std::string final = dir_ + "/" + NAMES[i];
         if (!replaceFile(temporaries_[i], final)) {
-            const std::string message = failure(final, "cannot replace");
+            const std::string message = systemError(final, "cannot replace");
             ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
             throw PackError(message);
         }

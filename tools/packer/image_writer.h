@@ -10,16 +10,25 @@
 
 namespace packer {
 
+// How the image holds its ChunkStore and directory: raw (level 0), or each as one zstd frame packed at level,
+// decoding to storeBytes and directoryBytes.
+struct StoreEncoding {
+    int level = 0;
+    uint64_t storeBytes = 0;
+    uint64_t directoryBytes = 0;
+};
+
 // The assembler text for regions stored at the three absolute paths.
 std::string payloadImageAssembly(const std::string& licensePath, const std::string& storePath,
-                                 const std::string& directoryPath);
+                                 const std::string& directoryPath, const StoreEncoding& encoding = {});
 
 // The packer's summary table, kept beside the regions (not part of the image).
 #define PACK_SUMMARY_FILE "summary.txt"
 
 // The bytes of the .payload section that payloadImageAssembly lays out for regions of these lengths:
-// descriptor, license, ChunkStore and directory, each region on a 16-byte boundary.
-uint64_t payloadImageBytes(uint64_t licenseBytes, uint64_t storeBytes, uint64_t directoryBytes);
+// descriptor, license, ChunkStore and directory, each region on a 16-byte boundary (the regions as stored:
+// a compressed image's frames).
+uint64_t payloadImageBytes(uint64_t licenseBytes, uint64_t storeBytes, uint64_t directoryBytes, bool compressed = false);
 
 struct ImageWriter {
     // Creates the folder if needed, locks it, and creates the temporary ChunkStore file. Throws PackError
@@ -37,7 +46,8 @@ struct ImageWriter {
     void appendStoreFrom(int fd, uint64_t size, const std::string& path);
 
     // Writes the other files and puts all of them in place. Throws PackError naming the file.
-    void commit(std::span<const uint8_t> license, std::span<const uint8_t> directory, const std::string& summary);
+    void commit(std::span<const uint8_t> license, std::span<const uint8_t> directory, const std::string& summary,
+                const StoreEncoding& encoding = {});
 
 private:
     std::string dir_;

@@ -2,27 +2,17 @@
 
 #include <algorithm>
 #include <cstring>
-#include <thread>
 
 #include "payload/entry_directory.h"
 #include "payload/payload_format.h"
+#include "tools/shared/thread_pool.h"
+#include "tools/shared/tool_messages.h"
 
 namespace packer {
 
 namespace {
 
 std::string entryFault(int i, const std::string& what) { return std::string(PAYLOAD_ENTRY_KEYS[i]) + ": " + what; }
-
-// What the installer's reader says of a ChunkRef list it would not assemble.
-const char* listFault(AssemblyResult result) {
-    switch (result) {
-        case ASSEMBLY_OVERRUN: return "ChunkRefs add up to more than the size";
-        case ASSEMBLY_OUTSIDE_STORE: return "a ChunkRef names bytes past the store";
-        case ASSEMBLY_UNTERMINATED: return "ChunkRef list runs past the directory";
-        case ASSEMBLY_LENGTH_MISMATCH: return "ChunkRefs add up to less than the size";
-        default: return nullptr;
-    }
-}
 
 // This producer's layout rules, beyond what the reader checks: no empty refs, and the refs that reach past
 // the entry's literal bytes so far add the next ones, going on exactly where those end.
@@ -77,7 +67,7 @@ std::string verifyOutput(std::span<const std::span<const uint8_t>> inputs, std::
         const char* key = PAYLOAD_ENTRY_KEYS[i];
         DirectoryEntryView entry;
         const EntryReadResult read = at < regions.directoryEnd ? readEntry(regions, at, entry) : ENTRY_NAME_UNTERMINATED;
-        if (read == ENTRY_REFS_UNTERMINATED) return entryFault(i, "ChunkRef list runs past the directory");
+        if (read == ENTRY_REFS_UNTERMINATED) return entryFault(i, tools::readFault(read));
         if (read != ENTRY_READ || entry.nameLength != std::strlen(key) || std::memcmp(entry.name, key, entry.nameLength) != 0)
             return entryFault(i, "name missing or out of order in the directory");
         // The installer looks the entry up by its key; it must land on this very entry.
@@ -88,7 +78,7 @@ std::string verifyOutput(std::span<const std::span<const uint8_t>> inputs, std::
         layout.literalEnd = i == 0 ? 0 : literalBase;
         const AssemblyResult listed = visitChunkRefs(regions, entry.header, checkLayout, &layout);
         if (layout.fault != nullptr) return entryFault(i, layout.fault);
-        if (const char* fault = listFault(listed)) return entryFault(i, fault);
+        if (listed != ASSEMBLY_VERIFIED) return entryFault(i, tools::assemblyFault(listed, entry.size, store.size()));
         if (i == 0 && (entry.refCount != (entry.size != 0 ? 1u : 0u) || (entry.size != 0 && readU32(entry.refs) != 0)))
             return entryFault(i, "the first entry is not stored whole at offset 0");
         if (i > 0) literalBase = layout.literalEnd;
@@ -109,10 +99,7 @@ std::string verifyOutput(std::span<const std::span<const uint8_t>> inputs, std::
             sound[t][i] = visitChunkRefs(regions, headers[i], matchesInput, &slice) == ASSEMBLY_VERIFIED;
         }
     };
-    std::vector<std::thread> pool;
-    for (unsigned t = 1; t < workers; ++t) pool.emplace_back(compare, t);
-    compare(0);
-    for (std::thread& thread : pool) thread.join();
+    tools::runOnThreads(workers, compare);
     for (int i = 0; i < PAYLOAD_ENTRY_COUNT; ++i)
         for (unsigned t = 0; t < workers; ++t)
             if (!sound[t][i]) return entryFault(i, "does not reassemble to its input");

@@ -17,6 +17,7 @@
 #include "tools/packer/matcher.h"
 #include "tools/packer/output_verifier.h"
 #include "tools/packer/pack_error.h"
+#include "tools/packer/store_compressor.h"
 #include "tools/packer/store_index.h"
 
 namespace packer {
@@ -72,9 +73,13 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
 
     // The store may grow only as far as both limits allow: offsets that fit a u32, and an image that fits
     // the executable beside the license and the least directory. Known from the sizes, before any reading.
+    // A compressed store is held to the image limit by its frame's size, known only once it is compressed.
+    const bool compressed = options.compressionLevel != 0;
     const uint64_t imageLimit = options.limits.maxImageSize;
     const uint64_t imageWithoutStore = payloadImageBytes(inputs->license.size(), 0, smallestDirectory());
-    const uint64_t storeRoom = imageLimit > imageWithoutStore ? imageLimit - imageWithoutStore : 0;
+    const uint64_t storeRoom = compressed                        ? UINT64_MAX
+                               : imageLimit > imageWithoutStore ? imageLimit - imageWithoutStore
+                                                                : 0;
     const uint64_t offsetLimit = std::min<uint64_t>(options.limits.maxStoreSize, 0xFFFFFFFFull);
     const uint64_t storeLimit = std::min(offsetLimit, storeRoom);
     const bool limitedByImage = storeRoom < offsetLimit;
@@ -129,26 +134,54 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
 
     progress.stage("hashing");
     // File 1 is the head of the ChunkStore: it goes to the temporary store file while the hashes finish.
-    writer.appendStoreFrom(first.fd, first.size, first.path);
+    if (!compressed) writer.appendStoreFrom(first.fd, first.size, first.path);
     if (options.threads > 1)
         hashing.finish();
     else
         hashes = payloadHashes(files);
     for (int i = 0; i < PAYLOAD_ENTRY_COUNT; ++i) entries[i].hash = hashes[i];
     std::vector<uint8_t> directory = buildDirectory(entries);
-    const uint64_t imageBytes = payloadImageBytes(inputs->license.size(), store.length, directory.size());
-    if (imageBytes > imageLimit)
-        throw PackError(payloadDir + ": the PayloadImage would be " + std::to_string(imageBytes) + " bytes (directory " +
-                        std::to_string(directory.size()) + "), more than the " + std::to_string(imageLimit) +
-                        " bytes an installer can carry");
+    auto checkImageSize = [&](uint64_t storeRegion, uint64_t directoryRegion) {
+        const uint64_t imageBytes = payloadImageBytes(inputs->license.size(), storeRegion, directoryRegion, compressed);
+        if (imageBytes > imageLimit)
+            throw PackError(payloadDir + ": the PayloadImage would be " + std::to_string(imageBytes) + " bytes (" +
+                            (compressed ? "compressed " : "") + "directory " + std::to_string(directoryRegion) +
+                            "), more than the " + std::to_string(imageLimit) + " bytes an installer can carry");
+    };
+    if (!compressed) checkImageSize(store.length, directory.size());
 
     progress.stage("verifying");
     std::span<const uint8_t> storeBytes(store.bytes, store.length);
     std::string fault = verifyOutput(files, hashes, storeBytes, directory, std::max(1u, options.threads));
     if (!fault.empty()) throw PackError("internal error, nothing written: " + fault);
 
-    progress.stage("writing " + outDir);
-    writer.appendStore(storeBytes.subspan(first.size));
+    StoreEncoding encoding;
+    std::vector<uint8_t> directoryRegion = directory;
+    uint64_t storeFrameBytes = 0;
+    if (compressed) {
+        // The descriptor states the decoded sizes as u32 (the store's already bounded by its offsets).
+        if (directory.size() > 0xFFFFFFFFull)
+            throw PackError(payloadDir + ": the directory would be " + std::to_string(directory.size()) +
+                            " bytes, more than a compressed image's descriptor can state");
+        encoding = {options.compressionLevel, store.length, directory.size()};
+        const std::string level = " (zstd level " + std::to_string(options.compressionLevel) + ")";
+        progress.stage("compressing the ChunkStore" + level);
+        auto update = [&](uint64_t done, uint64_t total) { progress.update(done, total); };
+        std::vector<uint8_t> storeFrame = compressRegion(storeBytes, options.compressionLevel, options.threads, update);
+        progress.stage("compressing the directory" + level);
+        directoryRegion = compressRegion(directory, options.compressionLevel, options.threads, update);
+        checkImageSize(storeFrame.size(), directoryRegion.size());
+        progress.stage("checking the compressed frames");
+        fault = checkFrame(PAYLOAD_STORE_REGION_FILE, storeFrame, storeBytes);
+        if (fault.empty()) fault = checkFrame(PAYLOAD_DIRECTORY_REGION_FILE, directoryRegion, directory);
+        if (!fault.empty()) throw PackError("internal error, nothing written: " + fault);
+        progress.stage("writing " + outDir);
+        writer.appendStore(storeFrame);
+        storeFrameBytes = storeFrame.size();
+    } else {
+        progress.stage("writing " + outDir);
+        writer.appendStore(storeBytes.subspan(first.size));
+    }
 
     // The summary is one of the outputs, committed with them; its time runs to the last region written.
     PackSummary summary;
@@ -156,8 +189,13 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
         summary.entries.push_back({entry.key, entry.size, entry.refs.size(), entry.literalBytes, entry.hash});
     summary.storeBytes = store.length;
     summary.directoryBytes = directory.size();
+    summary.compressionLevel = encoding.level;
+    if (compressed) {
+        summary.storeFrameBytes = storeFrameBytes;
+        summary.directoryFrameBytes = directoryRegion.size();
+    }
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    writer.commit(inputs->license, directory, formatSummary(summary));
+    writer.commit(inputs->license, directoryRegion, formatSummary(summary), encoding);
     progress.finish();
     return summary;
 }

@@ -14,6 +14,7 @@ struct PackOptions {
     unsigned threads = 2;
     uint64_t maxIndexEntries = 1u << 22;  // sampled store windows; bounds the index at 32 MiB
     Progress* progress = nullptr;        // may be null
+    int compressionLevel = 0;            // 0: the raw ChunkStore and directory; 1..22: one zstd frame each
 };
 
 // Packs payloadDir into outDir. Throws PackError (naming the file) on bad input or a failed write; then no

@@ -1,40 +1,27 @@
 #include "tools/packer/payload_inputs.h"
 
 #include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "tools/packer/license_check.h"
 #include "tools/packer/pack_error.h"
 #include "tools/packer/signal_cleanup.h"
+#include "tools/shared/host_files.h"
 
 namespace packer {
 
 namespace {
 
-std::string systemError(const std::string& path, const char* what) {
-    return path + ": " + what + ": " + std::strerror(errno);
-}
+using tools::systemError;
 
-// Opens a regular file for reading and returns its descriptor and size. O_NONBLOCK, so that a FIFO or a
-// device in a file's place is refused at once instead of blocking the open; reads of a regular file ignore it.
+// Opens a regular file for reading and returns its descriptor and size (tools::openForReading).
 int openRegular(const std::string& path, uint64_t& size) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) throw PackError(systemError(path, errno == ENOENT ? "missing" : "cannot open"));
-    struct stat info;
-    if (::fstat(fd, &info) != 0) {
-        std::string message = systemError(path, "cannot read");
-        ::close(fd);
-        throw PackError(message);
-    }
-    if (!S_ISREG(info.st_mode)) {
-        ::close(fd);
-        throw PackError(path + ": cannot read: not a regular file");
-    }
-    size = uint64_t(info.st_size);
+    tools::OpenFault fault;
+    int fd = tools::openForReading(path, size, fault);
+    if (fault == tools::OPEN_FAILED) throw PackError(systemError(path, errno == ENOENT ? "missing" : "cannot open"));
+    if (fault == tools::STAT_FAILED) throw PackError(systemError(path, "cannot read"));
+    if (fd < 0) throw PackError(path + ": cannot read: not a regular file");
     return fd;
 }
 

@@ -2,17 +2,11 @@
 
 #include <cstdio>
 
+#include "tools/shared/tool_messages.h"
+
 namespace packer {
 
-std::string groupedDigits(uint64_t value) {
-    std::string digits = std::to_string(value);
-    std::string text;
-    for (size_t i = 0; i < digits.size(); ++i) {
-        if (i != 0 && (digits.size() - i) % 3 == 0) text += ',';
-        text += digits[i];
-    }
-    return text;
-}
+using tools::hex32;
 
 namespace {
 
@@ -26,12 +20,6 @@ std::string row(const std::string& a, const std::string& b, const std::string& c
     return text;
 }
 
-std::string hex(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08x", value);
-    return text;
-}
-
 }  // namespace
 
 std::string formatEntryTable(const PackSummary& summary) {
@@ -39,12 +27,20 @@ std::string formatEntryTable(const PackSummary& summary) {
     uint64_t size = 0, refs = 0, literal = 0;
     for (const EntrySummary& entry : summary.entries) {
         text += row(entry.key, groupedDigits(entry.size), groupedDigits(entry.chunkRefs),
-                    groupedDigits(entry.literalBytes), hex(entry.hash));
+                    groupedDigits(entry.literalBytes), hex32(entry.hash));
         size += entry.size, refs += entry.chunkRefs, literal += entry.literalBytes;
     }
     text += row("total", groupedDigits(size), groupedDigits(refs), groupedDigits(literal), "");
-    return text + "ChunkStore " + groupedDigits(summary.storeBytes) + " bytes, directory " + groupedDigits(summary.directoryBytes) +
-           " bytes\n";
+    text += "ChunkStore " + groupedDigits(summary.storeBytes) + " bytes, directory " + groupedDigits(summary.directoryBytes) +
+            " bytes\n";
+    if (summary.compressionLevel == 0) return text;
+    const uint64_t raw = summary.storeBytes + summary.directoryBytes;
+    const uint64_t packed = summary.storeFrameBytes + summary.directoryFrameBytes;
+    char ratio[32];
+    std::snprintf(ratio, sizeof ratio, "%.3f", raw == 0 ? 1.0 : double(packed) / double(raw));
+    return text + "compressed (zstd level " + std::to_string(summary.compressionLevel) + "): ChunkStore " +
+           groupedDigits(summary.storeFrameBytes) + " bytes, directory " + groupedDigits(summary.directoryFrameBytes) +
+           " bytes, " + ratio + " of raw\n";
 }
 
 std::string formatSummary(const PackSummary& summary) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/shared/tool_messages.h"
+
 namespace packer {
 
 struct EntrySummary {
@@ -19,6 +21,10 @@ struct PackSummary {
     std::vector<EntrySummary> entries;
     uint64_t storeBytes = 0;
     uint64_t directoryBytes = 0;
+    // A compressed image: the level and the frames' sizes (0 when raw).
+    int compressionLevel = 0;
+    uint64_t storeFrameBytes = 0;
+    uint64_t directoryFrameBytes = 0;
     double seconds = 0;
 };
 
@@ -27,7 +33,7 @@ std::string formatEntryTable(const PackSummary& summary);
 // formatEntryTable and the time it took to pack.
 std::string formatSummary(const PackSummary& summary);
 
-// 1234567 -> "1,234,567"
-std::string groupedDigits(uint64_t value);
+// How a byte count is written, in the tools' shared helpers (tools/shared/tool_messages.h).
+using tools::groupedDigits;
 
 }  // namespace packer
