@@ -8,11 +8,12 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
 endif()
 
 include(${CMAKE_SOURCE_DIR}/cmake/reader_sources.cmake)
-find_library(ZSTD_LIBRARY zstd REQUIRED)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(LIBZSTD REQUIRED IMPORTED_TARGET libzstd)
 add_executable(zstd_decode_benchmark EXCLUDE_FROM_ALL zstd_decode_benchmark.cpp ${MORAVEL_READER_SOURCES})
 target_compile_options(zstd_decode_benchmark PRIVATE -Wall -Wextra -O2)
 target_include_directories(zstd_decode_benchmark PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(zstd_decode_benchmark PRIVATE ${ZSTD_LIBRARY})
+target_link_libraries(zstd_decode_benchmark PRIVATE PkgConfig::LIBZSTD)
 
 # The run recorded in docs/benchmarks.md: frames of ~320 MB of real DLLs at -19 and -3 with a 2 GiB window.
 add_custom_target(bench_zstd
