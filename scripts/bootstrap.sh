@@ -6,6 +6,7 @@ set -eu
 packages=(
   cmake g++ make                                     # host build tools and tests
   googletest libgtest-dev                            # host unit tests
+  libzstd-dev                                        # the demo payload test measures how builds compress
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64     # the Windows build
   wine64 wine                                        # Windows programs and tests
   xdelta3                                            # the packer benchmark's yardstick
