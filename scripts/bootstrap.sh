@@ -17,8 +17,9 @@ packages=(
   clang libclang-rt-14-dev                           # libFuzzer targets
 )
 [ "${MORAVEL_SCREENSHOTS:-0}" = 1 ] && packages+=(xvfb imagemagick x11-utils)
-# bench/run_all.sh: the plot, profiles, peak memory, and the i686 libraries of the xdelta3 comparison.
-[ "${MORAVEL_BENCHMARKS:-0}" = 1 ] && packages+=(gnuplot-nox linux-perf time g++-mingw-w64-i686)
+# bench/run_all.sh: the plot, profiles, peak memory, and the i686 libraries of the xdelta3 comparison;
+# bench/real_payload.sh and bench/nsis_compare.sh: the sound font, NSIS and zstd.
+[ "${MORAVEL_BENCHMARKS:-0}" = 1 ] && packages+=(gnuplot-nox linux-perf time g++-mingw-w64-i686 fluid-soundfont-gm nsis zstd)
 
 missing=()
 for p in "${packages[@]}"; do
