@@ -33,8 +33,12 @@ target_compile_options(extract_benchmark PRIVATE -Wall -Wextra -O2)
 target_link_options(extract_benchmark PRIVATE -static)
 target_link_libraries(extract_benchmark PRIVATE ${MORAVEL_SYSTEM_LIBS})
 
-# The installer over the full-scale payload, to time the link of the real image.
+# The installer over the full-scale payload, to time the link of the real image, and the same payload packed
+# compressed at the default level (install_benchmark compares the two).
 if(COMMAND moravel_installer)
   moravel_installer(MoravelSetupFullScale extract_bench_payload)
-  set_target_properties(MoravelSetupFullScale PROPERTIES EXCLUDE_FROM_ALL ON)
+  moravel_payload_image(full_scale_compressed_payload ${full_scale_dir} --compress)
+  moravel_installer(MoravelSetupFullScaleCompressed full_scale_compressed_payload)
+  set_target_properties(MoravelSetupFullScale MoravelSetupFullScaleCompressed full_scale_compressed_payload
+                        PROPERTIES EXCLUDE_FROM_ALL ON)
 endif()

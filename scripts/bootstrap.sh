@@ -6,6 +6,7 @@ set -eu
 packages=(
   cmake g++ make                                     # host build tools and tests
   googletest libgtest-dev                            # host unit tests
+  libzstd-dev                                        # the demo payload test measures how builds compress
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64     # the Windows build
   libzstd-dev pkgconf zstd                           # the packer's compression; CI checks a frame with zstd -d
   wine64 wine                                        # Windows programs and tests
@@ -17,8 +18,9 @@ packages=(
   clang libclang-rt-14-dev                           # libFuzzer targets
 )
 [ "${MORAVEL_SCREENSHOTS:-0}" = 1 ] && packages+=(xvfb imagemagick x11-utils)
-# bench/run_all.sh: the plot, profiles, peak memory, and the i686 libraries of the xdelta3 comparison.
-[ "${MORAVEL_BENCHMARKS:-0}" = 1 ] && packages+=(gnuplot-nox linux-perf time g++-mingw-w64-i686)
+# bench/run_all.sh: the plot, profiles, peak memory, and the i686 libraries of the xdelta3 comparison;
+# bench/real_payload.sh and bench/nsis_compare.sh: the sound font, NSIS and zstd.
+[ "${MORAVEL_BENCHMARKS:-0}" = 1 ] && packages+=(gnuplot-nox linux-perf time g++-mingw-w64-i686 fluid-soundfont-gm nsis zstd)
 
 missing=()
 for p in "${packages[@]}"; do

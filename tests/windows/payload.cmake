@@ -31,6 +31,10 @@ add_test(NAME extract_read_only_test
           ${CMAKE_BINARY_DIR}/wineprefix ${MORAVEL_WINE_RUN} $<TARGET_FILE:extract_writes_files_test> --read-only-enforced)
 set_tests_properties(extract_read_only_test PROPERTIES RUN_SERIAL ON FIXTURES_REQUIRED extract_prefix_ready TIMEOUT 300)
 
+moravel_windows_test(extract_compressed_test
+  SOURCES extract_compressed_test.cpp
+  OBJECTS state_code payload_code)
+
 moravel_windows_test(extract_payload_edges_test
   SOURCES extract_payload_edges_test.cpp
   OBJECTS state_code payload_code)

@@ -1,5 +1,7 @@
 #include "tools/demo_payload/demo_model.h"
 
+#include "tools/demo_payload/demo_content.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -21,39 +23,6 @@ struct BuildShape {
 };
 constexpr BuildShape SHAPES[PAYLOAD_ENTRY_COUNT] = {
     {1'806'734, 0}, {1'280'000, 56'000}, {1'660'000, 26'000}, {1'270'000, 56'000}, {1'870'000, 26'500},
-};
-
-// xoshiro256**: fast, and the same stream on every machine.
-struct Random {
-    uint64_t s[4];
-
-    explicit Random(uint64_t seed) {
-        for (uint64_t& word : s) {
-            seed += 0x9E3779B97F4A7C15ull;
-            uint64_t z = seed;
-            z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-            z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-            word = z ^ (z >> 31);
-        }
-    }
-    uint64_t next() {
-        uint64_t result = std::rotl(s[1] * 5, 7) * 9;
-        uint64_t t = s[1] << 17;
-        s[2] ^= s[0], s[3] ^= s[1], s[1] ^= s[2], s[0] ^= s[3];
-        s[2] ^= t;
-        s[3] = std::rotl(s[3], 45);
-        return result;
-    }
-    uint64_t below(uint64_t bound) { return bound == 0 ? 0 : next() % bound; }
-    void fill(uint8_t* out, uint64_t count) {
-        while (count >= 8) {
-            uint64_t word = next();
-            std::memcpy(out, &word, 8);
-            out += 8, count -= 8;
-        }
-        uint64_t word = next();
-        std::memcpy(out, &word, count);
-    }
 };
 
 uint64_t scaled(uint64_t value, double scale) { return uint64_t(std::llround(double(value) * scale)); }
@@ -116,7 +85,7 @@ DemoPlan planDemoPayload(double scale) {
 std::vector<uint8_t> makeResource(const DemoPlan& plan) {
     std::vector<uint8_t> resource(plan.resourceBytes);
     Random random(SEED);
-    random.fill(resource.data(), resource.size());
+    fillShared(random, resource.data(), resource.size());
     return resource;
 }
 
@@ -124,13 +93,9 @@ void produceBuild(const DemoPlan& plan, int i, const std::vector<uint8_t>& resou
                   const std::function<void(const uint8_t*, uint64_t)>& sink) {
     const DemoBuild& build = plan.builds[i];
     Random random(SEED + 1000 + uint64_t(i));
-    std::vector<uint8_t> scratch(1 << 20);
-    for (uint64_t left = build.codeBytes; left > 0;) {
-        uint64_t n = std::min<uint64_t>(left, scratch.size());
-        random.fill(scratch.data(), n);
-        sink(scratch.data(), n);
-        left -= n;
-    }
+    std::vector<uint8_t> code(build.codeBytes);
+    fillCode(random, code.data(), code.size());
+    sink(code.data(), code.size());
     // The region in output order: the moved block is cut out and put back just before moveTo.
     struct Range {
         uint64_t begin, end;
