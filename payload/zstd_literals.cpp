@@ -40,16 +40,16 @@ bool decodeOneStream(const ZstdHuffmanCell* table, uint32_t maxBits, const uint8
 }
 
 // One symbol of stream k into out k at index i (the fast loop's registers: container, consumed, output).
-#define ZSTD_DECODE_SYMBOL(k, i)                                                   \
-    do {                                                                           \
+#define ZSTD_DECODE_SYMBOL(k, i)                                                     \
+    do {                                                                             \
         const ZstdHuffmanCell cell = table[(c##k << (n##k & 63)) >> (64 - maxBits)]; \
-        o##k[i] = cell.symbol;                                                     \
-        n##k += cell.bits;                                                         \
+        o##k[i] = cell.symbol;                                                       \
+        n##k += cell.bits;                                                           \
     } while (0)
-#define ZSTD_REFILL(k)     \
-    do {                   \
-        p##k -= n##k >> 3; \
-        n##k &= 7;         \
+#define ZSTD_REFILL(k)           \
+    do {                         \
+        p##k -= n##k >> 3;       \
+        n##k &= 7;               \
         c##k = zstdLoad64(p##k); \
     } while (0)
 
