@@ -6,7 +6,9 @@
 # folder, compares the five files written with the folder's, and prints the install times (median and
 # range).
 #
-#   [ROUNDS=N] bench/nsis_compare.sh PAYLOAD_DIR WORK_DIR [lzma|zlib|both]     (default both)
+#   [ROUNDS=N] [REUSE=1] bench/nsis_compare.sh PAYLOAD_DIR WORK_DIR [lzma|zlib|both]     (default both)
+#
+# REUSE=1 keeps a SETUP.exe already built in WORK_DIR/<compressor>/ and only installs it again.
 #
 # lzma is `SetCompressor /SOLID lzma` with `SetCompressorDictSize 512` (a 512 MB window: makensis needs
 # some 5 GB and, on two cores, about 25 minutes for 1.5 GB); zlib is `SetCompressor /SOLID zlib`.
@@ -75,18 +77,20 @@ fi
 for compressor in "${compressors[@]}"; do
   dir=$work/$compressor
   mkdir -p "$dir"
-  rm -f "$dir/SETUP.exe"
-  write_script "$compressor" "$dir"
   echo "== NSIS /SOLID $compressor, payload $payload_bytes bytes; load: $(uptime | sed 's/.*load average: //')"
-  /usr/bin/time -v -o "$dir/makensis.time" makensis -V2 "$dir/setup.nsi" > "$dir/makensis.log" 2>&1 ||
-    { echo "$0: makensis failed, see $dir/makensis.log" >&2; exit 1; }
-  wall=$(seconds "$(sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' "$dir/makensis.time")")
-  user=$(sed -n 's/.*User time (seconds): //p' "$dir/makensis.time")
-  sys=$(sed -n 's/.*System time (seconds): //p' "$dir/makensis.time")
-  rss=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$dir/makensis.time")
-  size=$(stat -c %s "$dir/SETUP.exe")
-  printf 'makensis: %s s wall, %s s user, %s s sys, max RSS %d MB\n' "$wall" "$user" "$sys" $((rss / 1024))
-  printf 'SETUP.exe: %d bytes (%.4f of the payload)\n' "$size" "$(echo "$size / $payload_bytes" | bc -l)"
+  if [ "${REUSE:-0}" != 1 ] || [ ! -f "$dir/SETUP.exe" ]; then
+    rm -f "$dir/SETUP.exe"
+    write_script "$compressor" "$dir"
+    /usr/bin/time -v -o "$dir/makensis.time" makensis -V2 "$dir/setup.nsi" > "$dir/makensis.log" 2>&1 ||
+      { echo "$0: makensis failed, see $dir/makensis.log" >&2; exit 1; }
+    wall=$(seconds "$(sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' "$dir/makensis.time")")
+    user=$(sed -n 's/.*User time (seconds): //p' "$dir/makensis.time")
+    sys=$(sed -n 's/.*System time (seconds): //p' "$dir/makensis.time")
+    rss=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$dir/makensis.time")
+    size=$(stat -c %s "$dir/SETUP.exe")
+    printf 'makensis: %s s wall, %s s user, %s s sys, max RSS %d MB\n' "$wall" "$user" "$sys" $((rss / 1024))
+    printf 'SETUP.exe: %d bytes (%.4f of the payload)\n' "$size" "$(echo "$size / $payload_bytes" | bc -l)"
+  fi
 
   # Silent installs, the Wine server kept up between them so that each round times the installer alone.
   wineserver -p

@@ -160,9 +160,9 @@ void emitInstruction(Emitter& e, const Template& t, uint64_t w) {
 
 // A function: a load from a global (the data section lies some 100 KiB on), saved registers and a frame, a
 // body, the frame undone, a field loaded as the result, the registers restored, ret and int3 up to the next
-// 4-byte boundary. The bytes between the field's offset and the global's offset are the one run of
-// predictable bytes, under the packer's window; a 16-byte alignment or a frame set-up inside that run would
-// make function boundaries repeat across builds.
+// 4-byte boundary. The bytes between the field's offset and the global's offset (at most 11) are the longest
+// run of predictable bytes; a 16-byte alignment or a frame set-up inside that run would make function
+// boundaries repeat across builds.
 void emitFunction(Random& random, Emitter& e) {
     uint64_t w = random.next();
     const uint32_t pushes = (w & 3) == 3 ? 2 : uint32_t(w & 3), first = uint32_t((w >> 2) & 3);

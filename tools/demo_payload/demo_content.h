@@ -1,10 +1,12 @@
 // The bytes of the demo builds: machine code, tables, strings and media that compress about as a built
 // plug-in does (zstd -19 keeps roughly half), from a random stream that is the same on every machine.
 //
-// The packer must still find nothing of a build's novel bytes elsewhere in the store: every run of
-// predictable bytes (an opcode, a prologue, int3 padding, a column of a table) stays shorter than the
-// packer's 16-byte window and sits between bytes drawn afresh (displacements, call offsets, rising
-// addresses, sample noise), so a window of generated code turns up again only by rare chance.
+// The packer must still find nothing of a build's novel bytes (its code region, from fillCode) elsewhere in
+// the store: in generated code every run of predictable bytes (an opcode, a function boundary, int3 padding)
+// is shorter than the packer's 16-byte window and sits between bytes drawn afresh (registers, displacements,
+// field and global offsets), so a 17-byte stretch of code turns up again only by rare chance. Tables,
+// strings and media lie only in the shared region, which later builds copy whole; text repeats itself there
+// as it does in real builds.
 #pragma once
 #include <bit>
 #include <cstdint>
