@@ -2,7 +2,7 @@
 # Builds the installer: ./build.sh [--compress[=LEVEL]] [PAYLOAD_FOLDER]
 # The release tree (build-release/) holds the packer and the installer and nothing else; without a folder the
 # installer is built from the built-in demo payload. --compress stores the ChunkStore and directory as zstd
-# frames (LEVEL 1 to 22, default 19): the installer for real builds. The tests build a tree of their own
+# frames (LEVEL 1 to 22, default 18): the installer for real builds. The tests build a tree of their own
 # (./test.sh, build/), so what this script is given never changes what they test.
 set -euo pipefail
 cd "$(dirname "$0")"

@@ -22,7 +22,7 @@ constexpr const char* USAGE =
     "  printed at the end). --index-entries bounds the sampled windows of the\n"
     "  store index (default 4194304); more find more short copies and cost time and memory.\n"
     "  --compress stores the ChunkStore and the directory as one zstd frame each, at LEVEL\n"
-    "  (1 to 22, default 19); the installer decodes them once, at its first extraction.\n"
+    "  (1 to 22, default 18); the installer decodes them once, at its first extraction.\n"
     "  --version prints the packer's version and the libzstd it compresses with.\n";
 
 int usage(const char* problem = nullptr) {

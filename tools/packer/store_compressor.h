@@ -11,7 +11,7 @@ namespace packer {
 
 // The level --compress takes when it names none: chosen by measurement of size against time on real builds
 // (docs/benchmarks.md, "Compressed ChunkStore").
-constexpr int DEFAULT_COMPRESSION_LEVEL = 19;
+constexpr int DEFAULT_COMPRESSION_LEVEL = 18;
 constexpr int MIN_COMPRESSION_LEVEL = 1;
 constexpr int MAX_COMPRESSION_LEVEL = 22;
 
