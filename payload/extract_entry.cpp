@@ -17,7 +17,7 @@ void extractEntry(HWND owner, Unit* destinationPath, const char* key) {
     const PayloadRegions regions = {chunkStoreBegin, chunkStoreEnd, directoryBegin, directoryEnd};
     const uint8_t* entry = findEntry(regions, key);
     if (!entry) reportCorruptedPayload(owner);
-    const uint32_t size = readU32(entry + 4);
+    const uint32_t size = readEntrySize(entry);
 
     HANDLE heap = GetProcessHeap();
     uint8_t* buffer = static_cast<uint8_t*>(HeapAlloc(heap, 0, size));
