@@ -2,7 +2,7 @@
 // dialogs/command_handlers.h, where the layouts register them).
 #pragma once
 #include <windows.h>
-#include "app/text.h"
+#include "base/text.h"
 #include "dialogs/command_handlers.h"
 
 DWORD WINAPI installWorker(LPVOID dialog);

@@ -1,10 +1,10 @@
 // installCommand: freezes the selection dialog and hands the installation to one worker thread.
 #include "app/commands.h"
 #include <commctrl.h>
-#include "app/error_box.h"
+#include "base/error_box.h"
 #include "app/installer_state.h"
-#include "app/messages.h"
-#include "app/win_text.h"
+#include "base/messages.h"
+#include "base/win_text.h"
 #include "dialogs/dialog_procs.h"
 
 // Dialog thread only: set before the worker exists, cleared only if it could not be started.

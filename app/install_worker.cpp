@@ -2,8 +2,8 @@
 #include "app/commands.h"
 #include <commctrl.h>
 #include "app/installer_state.h"
-#include "app/messages.h"
-#include "app/win_text.h"
+#include "base/messages.h"
+#include "base/win_text.h"
 #include "targets/targets.h"
 
 // The check boxes are disabled before this thread starts, so selectedTargets no longer changes.

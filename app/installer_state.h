@@ -4,7 +4,7 @@
 // forward-declared struct pointer that <windows.h> declares.
 #pragma once
 #include <stdint.h>
-#include "app/text.h"
+#include "base/text.h"
 
 struct HWND__;
 typedef void (*CommandHandler)(HWND__* dialog);

@@ -1,6 +1,6 @@
 // writeMarkerValue: the one registry value the installer writes itself. Failures are not reported.
 #include "app/commands.h"
-#include "app/win_text.h"
+#include "base/win_text.h"
 
 void writeMarkerValue(const Unit* name, DWORD value) {
     HKEY key = nullptr;

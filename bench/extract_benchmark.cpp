@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
         printf("no entry %s\n", key);
         return 1;
     }
-    const uint32_t size = readU32(entry + 4);
+    const uint32_t size = readEntrySize(entry);
     CreateDirectoryW(L"C:\\moravel-bench", nullptr);
     printf("entry %s: %u bytes; store %llu bytes; %d rounds\n", key, size,
            (unsigned long long)(chunkStoreEnd - chunkStoreBegin), rounds);

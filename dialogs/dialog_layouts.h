@@ -1,7 +1,7 @@
 // The contents of the license dialog and the selection dialog, and the routines that build each into
 // state.templateBuffer (with its commands registered) from those tables.
 #pragma once
-#include "app/text.h"
+#include "base/text.h"
 
 constexpr uint16_t DIALOG_WIDTH = 309;
 constexpr uint16_t DIALOG_HEIGHT = 192;

@@ -2,7 +2,7 @@
 // state.templateBuffer. Pure code: no Windows call, tested on the host byte by byte.
 #pragma once
 #include <stdint.h>
-#include "app/text.h"
+#include "base/text.h"
 
 // A control's placement in dialog units, in the order left, right, top, bottom (not RECT's order).
 struct ControlRect {

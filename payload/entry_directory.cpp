@@ -20,7 +20,7 @@ EntryReadResult readEntry(const PayloadRegions& regions, const uint8_t* at, Dire
     uint64_t count = 0;
     for (const uint8_t* ref = refs;; ref += CHUNK_REF_BYTES, ++count) {
         if (bytesLeft(ref, end) < CHUNK_REF_BYTES) return ENTRY_REFS_UNTERMINATED;
-        if (readU32(ref) == 0 && readU32(ref + 4) == 0) {
+        if (readRefOffset(ref) == 0 && readRefCount(ref) == 0) {
             view.next = ref + CHUNK_REF_BYTES;
             break;
         }
@@ -28,22 +28,22 @@ EntryReadResult readEntry(const PayloadRegions& regions, const uint8_t* at, Dire
     view.name = at;
     view.nameLength = uint64_t(p - at);
     view.header = header;
-    view.hash = readU32(header);
-    view.size = readU32(header + 4);
+    view.hash = readEntryHash(header);
+    view.size = readEntrySize(header);
     view.refs = refs;
     view.refCount = count;
     return ENTRY_READ;
 }
 
 AssemblyResult visitChunkRefs(const PayloadRegions& regions, const uint8_t* entry, ChunkVisitor visit, void* context) {
-    const uint64_t size = readU32(entry + 4);
+    const uint64_t size = readEntrySize(entry);
     const uint64_t storeLength = uint64_t(regions.storeEnd - regions.storeBegin);
     const uint8_t* ref = entry + ENTRY_HEADER_BYTES;
     uint64_t total = 0;  // 64-bit, so total + count never wraps
     for (;; ref += CHUNK_REF_BYTES) {
         if (bytesLeft(ref, regions.directoryEnd) < CHUNK_REF_BYTES) return ASSEMBLY_UNTERMINATED;
-        const uint64_t offset = readU32(ref);
-        const uint64_t count = readU32(ref + 4);
+        const uint64_t offset = readRefOffset(ref);
+        const uint64_t count = readRefCount(ref);
         if (offset == 0 && count == 0) break;
         if (total + count > size) return ASSEMBLY_OVERRUN;
         // A ref of count 0 names no bytes, wherever its offset points.
@@ -65,7 +65,7 @@ AssemblyResult assembleEntry(const PayloadRegions& regions, const uint8_t* entry
     const AssemblyResult listed = visitChunkRefs(regions, entry, copyChunk, buffer);
     if (listed != ASSEMBLY_VERIFIED) return listed;
     // One pass over the assembled file, only once its length is confirmed.
-    if (payloadHash(buffer, readU32(entry + 4)) != readU32(entry)) return ASSEMBLY_HASH_MISMATCH;
+    if (payloadHash(buffer, readEntrySize(entry)) != readEntryHash(entry)) return ASSEMBLY_HASH_MISMATCH;
     return ASSEMBLY_VERIFIED;
 }
 

@@ -1,8 +1,8 @@
 #include "payload/extract_entry.h"
-#include "app/error_box.h"
+#include "base/error_box.h"
 #include "app/installer_state.h"
-#include "app/messages.h"
-#include "app/win_text.h"
+#include "base/messages.h"
+#include "base/win_text.h"
 #include "payload/compressed_payload.h"
 #include "payload/entry_directory.h"
 #include "payload/payload_format.h"
@@ -56,7 +56,7 @@ void extractEntry(HWND owner, Unit* destinationPath, const char* key) {
     const PayloadRegions& regions = payload;
     const uint8_t* entry = findEntry(regions, key);
     if (!entry) reportCorruptedPayload(owner);
-    const uint32_t size = readU32(entry + 4);
+    const uint32_t size = readEntrySize(entry);
 
     HANDLE heap = GetProcessHeap();
     uint8_t* buffer = static_cast<uint8_t*>(HeapAlloc(heap, 0, size));

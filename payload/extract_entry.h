@@ -1,7 +1,7 @@
 // extractEntry: one payload file from the PayloadImage to disk, verified before anything touches the disk.
 #pragma once
 #include <windows.h>
-#include "app/text.h"
+#include "base/text.h"
 
 // Contract: state.installFailed is 0; destinationPath is a full path ending in the file name, in a writable
 // buffer (folders are made by cutting it at each backslash for a moment; it is as it was on return).

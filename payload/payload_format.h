@@ -114,6 +114,20 @@ inline void writeU32(uint8_t* p, uint32_t value) {
     p[3] = uint8_t(value >> 24);
 }
 
+// A DirectoryEntry's fields after its name, by name. `header` is the address of its hash field, the byte
+// after the name's NUL (what findEntry returns); `ref` is a ChunkRef's first byte. Every reader and writer
+// of an entry reaches its fields through these.
+constexpr uint32_t ENTRY_HASH_AT = 0;   // u32 payloadHash of the file
+constexpr uint32_t ENTRY_SIZE_AT = 4;   // u32 bytes of the file
+constexpr uint32_t REF_OFFSET_AT = 0;   // u32 where the ref's bytes begin in the ChunkStore
+constexpr uint32_t REF_COUNT_AT = 4;    // u32 how many bytes it copies
+static_assert(ENTRY_SIZE_AT + 4 == ENTRY_HEADER_BYTES && REF_COUNT_AT + 4 == CHUNK_REF_BYTES, "fields fill the records");
+
+inline uint32_t readEntryHash(const uint8_t* header) { return readU32(header + ENTRY_HASH_AT); }
+inline uint32_t readEntrySize(const uint8_t* header) { return readU32(header + ENTRY_SIZE_AT); }
+inline uint32_t readRefOffset(const uint8_t* ref) { return readU32(ref + REF_OFFSET_AT); }
+inline uint32_t readRefCount(const uint8_t* ref) { return readU32(ref + REF_COUNT_AT); }
+
 inline uint64_t alignUp(uint64_t value, uint64_t alignment) {
     return (value + alignment - 1) / alignment * alignment;
 }

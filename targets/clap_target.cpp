@@ -1,8 +1,8 @@
 #include <windows.h>
-#include "app/error_box.h"
+#include "base/error_box.h"
 #include "app/installer_state.h"
-#include "app/messages.h"
-#include "app/win_text.h"
+#include "base/messages.h"
+#include "base/win_text.h"
 #include "payload/extract_entry.h"
 #include "payload/payload_format.h"
 #include "targets/discovery.h"

@@ -1,6 +1,6 @@
 // Which targets this machine offers, and where each plug-in target would go.
 #pragma once
-#include "app/text.h"
+#include "base/text.h"
 
 constexpr int FOLDER_BUFFER_UNITS = 300;
 

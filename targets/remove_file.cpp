@@ -1,6 +1,6 @@
 #include <windows.h>
 #include "app/installer_state.h"
-#include "app/win_text.h"
+#include "base/win_text.h"
 #include "targets/targets.h"
 
 void removeFile(const Unit* path) {

@@ -1,7 +1,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <shobjidl.h>
-#include "app/win_text.h"
+#include "base/win_text.h"
 #include "targets/targets.h"
 
 // CLSID_ShellLink, IID_IShellLinkW and IID_IPersistFile, defined here so that no uuid library is linked.

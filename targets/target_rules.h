@@ -3,7 +3,7 @@
 // into the host tests.
 #pragma once
 #include <stdint.h>
-#include "app/text.h"
+#include "base/text.h"
 #include "app/installer_state.h"
 #include "targets/discovery.h"
 

@@ -3,7 +3,7 @@
 // a file that exists stays behind.
 #pragma once
 #include <windows.h>
-#include "app/text.h"
+#include "base/text.h"
 
 void clapTarget(HWND owner, int uninstall, int is32Bit);
 int flStudioTarget(HWND owner, int uninstall);

@@ -8,7 +8,7 @@
 #include "tests/e2e/scenario.h"
 #include <string.h>
 #include <wchar.h>
-#include "app/messages.h"
+#include "base/messages.h"
 #include "tests/windows/wintest.h"
 
 #define PLANTED_NAME L"null.dll"

@@ -1,7 +1,7 @@
 // Installations that fail: a destination held open by another program, and a corrupted payload (a changed
 // store byte, and an entry renamed to another entry's key).
 #include "tests/e2e/scenario.h"
-#include "app/messages.h"
+#include "base/messages.h"
 #include "tests/windows/wintest.h"
 
 TEST(destination_held_open_stops_the_installation) {

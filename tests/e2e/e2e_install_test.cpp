@@ -2,7 +2,7 @@
 #include "tests/e2e/scenario.h"
 #include <stdio.h>
 #include <wchar.h>
-#include "app/messages.h"
+#include "base/messages.h"
 #include "tests/windows/wintest.h"
 
 static void checkShortcut(const Machine& m) {

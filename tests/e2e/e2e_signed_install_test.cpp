@@ -2,7 +2,7 @@
 // signature appended after the sections changes nothing the installer reads.
 #include "tests/e2e/scenario.h"
 #include <wchar.h>
-#include "app/messages.h"
+#include "base/messages.h"
 #include "payload/payload_format.h"
 #include "tests/windows/wintest.h"
 

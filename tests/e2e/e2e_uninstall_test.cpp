@@ -1,6 +1,6 @@
 // Uninstall: after an installation, on a machine where nothing was installed, and with a file in use.
 #include "tests/e2e/scenario.h"
-#include "app/messages.h"
+#include "base/messages.h"
 #include "tests/windows/wintest.h"
 
 // Installs every target and checks that it succeeded.

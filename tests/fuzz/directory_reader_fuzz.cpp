@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (lookup != LOOKUP_FOUND) continue;
 
         // Assembly into a buffer of exactly the entry's size (kept small enough for a fuzzing run).
-        const uint32_t entrySize = readU32(header + 4), entryHash = readU32(header);
+        const uint32_t entrySize = readEntrySize(header), entryHash = readEntryHash(header);
         if (entrySize > (1u << 20)) continue;
         std::unique_ptr<uint8_t[]> buffer(new uint8_t[entrySize]);
         const AssemblyResult result = assembleEntry(regions, header, buffer.get());
@@ -83,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::vector<uint8_t> expected;
         for (const uint8_t* ref = header + ENTRY_HEADER_BYTES;; ref += CHUNK_REF_BYTES) {
             require(ref + CHUNK_REF_BYTES <= regions.directoryEnd);
-            const uint64_t offset = readU32(ref), count = readU32(ref + 4);
+            const uint64_t offset = readRefOffset(ref), count = readRefCount(ref);
             if (offset == 0 && count == 0) break;
             if (count == 0) continue;
             require(offset + count <= storeLength);

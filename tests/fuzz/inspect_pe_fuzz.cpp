@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Assembly takes a buffer of the entry's stated size; keep that within what a fuzzer run can afford.
     for (const char* key : PAYLOAD_ENTRY_KEYS) {
         const uint8_t* entry = findEntry(image.regions, key);
-        if (entry != nullptr && readU32(entry + 4) > (1u << 20)) return 0;
+        if (entry != nullptr && readEntrySize(entry) > (1u << 20)) return 0;
     }
     const InspectResult verified = verifyPayload(image, {}, 1);
     if ((verified.code == INSPECT_OK) != verified.errors.empty()) std::abort();

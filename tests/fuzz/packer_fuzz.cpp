@@ -98,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                     directory.data() + directory.size()};
     for (int i = 0; i < PAYLOAD_ENTRY_COUNT; ++i) {
         const uint8_t* entry = findEntry(regions, PAYLOAD_ENTRY_KEYS[i]);
-        if (entry == nullptr || readU32(entry + 4) != files[i].size()) std::abort();
+        if (entry == nullptr || readEntrySize(entry) != files[i].size()) std::abort();
         Bytes assembled(files[i].size());
         if (assembleEntry(regions, entry, assembled.data()) != ASSEMBLY_VERIFIED || assembled != files[i]) std::abort();
     }

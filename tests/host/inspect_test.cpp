@@ -44,9 +44,9 @@ struct Packed {
         for (int e = 0;; ++e) {
             at += std::strlen(PAYLOAD_ENTRY_KEYS[e]) + 1;
             if (e == i) return at;
-            at += 8;
-            while (readU32(&directory[at]) != 0 || readU32(&directory[at + 4]) != 0) at += 8;
-            at += 8;
+            at += ENTRY_HEADER_BYTES;
+            while (readRefOffset(&directory[at]) != 0 || readRefCount(&directory[at]) != 0) at += CHUNK_REF_BYTES;
+            at += CHUNK_REF_BYTES;
         }
     }
 };
@@ -196,13 +196,13 @@ TEST(InspectVerify, NamesTheEntryAndWhatIsWrong) {
     const Case cases[] = {
         {"a literal byte of entry 3 in the store", [&](Bytes& b) { b[pe.storeAt + p.files[0].size() + 100] ^= 0x40; },
          {"bin/target_fl64: corrupted: the directory gives the hash"}},
-        {"entry 2's hash", [&](Bytes& b) { b[field(1, 0)] ^= 1; },
+        {"entry 2's hash", [&](Bytes& b) { b[field(1, ENTRY_HASH_AT)] ^= 1; },
          {"bin/target_cl32: corrupted: the directory gives the hash"}},
-        {"entry 4's size one more", [&](Bytes& b) { putU32(b, field(3, 4), readU32(&b[field(3, 4)]) + 1); },
+        {"entry 4's size one more", [&](Bytes& b) { putU32(b, field(3, ENTRY_SIZE_AT), readEntrySize(&b[field(3, 0)]) + 1); },
          {"bin/target_fl32: corrupted: its ChunkRefs add up to less than its size of 40,078 bytes"}},
-        {"entry 4's size one less", [&](Bytes& b) { putU32(b, field(3, 4), readU32(&b[field(3, 4)]) - 1); },
+        {"entry 4's size one less", [&](Bytes& b) { putU32(b, field(3, ENTRY_SIZE_AT), readEntrySize(&b[field(3, 0)]) - 1); },
          {"bin/target_fl32: corrupted: its ChunkRefs add up to more than its size of 40,076 bytes"}},
-        {"entry 2's first ChunkRef past the store", [&](Bytes& b) { putU32(b, field(1, 8), 0xFFFFFF00u); },
+        {"entry 2's first ChunkRef past the store", [&](Bytes& b) { putU32(b, field(1, ENTRY_HEADER_BYTES + REF_OFFSET_AT), 0xFFFFFF00u); },
          {"bin/target_cl32: corrupted: a ChunkRef names bytes past the end of the ChunkStore"}},
         {"entry 5's name", [&](Bytes& b) { b[field(4, 0) - 4] = 'x'; },
          {"directory: entry 5 is \"bin/target_sx64\" where \"bin/target_st64\" belongs",

@@ -100,7 +100,7 @@ inline std::vector<ReadEntry> checkPackedOutput(const std::filesystem::path& out
         entry.hash = view.hash;
         entry.size = view.size;
         for (uint64_t r = 0; r < view.refCount; ++r)
-            entry.refs.push_back({readU32(view.refs + 8 * r), readU32(view.refs + 8 * r + 4)});
+            entry.refs.push_back({readRefOffset(view.refs + CHUNK_REF_BYTES * r), readRefCount(view.refs + CHUNK_REF_BYTES * r)});
         at = view.next;
         EXPECT_EQ(entry.size, files[i].size());
         EXPECT_NE(uint64_t(entry.hash) | entry.size, 0u);

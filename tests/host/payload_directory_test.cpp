@@ -77,9 +77,9 @@ TEST(FindEntry, FindsEveryEntryAndReadsItsFieldsAtAnyAlignment) {
         const uint8_t* found = findEntry(image.regions(), names[i].c_str());
         ASSERT_NE(found, nullptr) << names[i];
         EXPECT_EQ(found, image.directory.get() + image.entryStarts[i] + names[i].size() + 1) << names[i];
-        EXPECT_EQ(readU32(found), 0x11223344u + i + 1);
-        EXPECT_EQ(readU32(found + 4), i + 1);
-        EXPECT_EQ(readU32(found + 8), i + 1);  // first ChunkRef's offset
+        EXPECT_EQ(readEntryHash(found), 0x11223344u + i + 1);
+        EXPECT_EQ(readEntrySize(found), i + 1);
+        EXPECT_EQ(readRefOffset(found + ENTRY_HEADER_BYTES), i + 1);
     }
 }
 
@@ -231,7 +231,7 @@ TEST(AssembleEntry, LaterEntriesReuseTheStoreOfEarlierOnes) {
     for (const auto& [key, expected] : {std::pair{"bin/target_cl64", first}, std::pair{"bin/target_cl32", second}}) {
         const uint8_t* entry = findEntry(image.regions(), key);
         ASSERT_NE(entry, nullptr);
-        std::vector<uint8_t> buffer(readU32(entry + 4));
+        std::vector<uint8_t> buffer(readEntrySize(entry));
         EXPECT_EQ(assembleEntry(image.regions(), entry, buffer.data()), ASSEMBLY_VERIFIED) << key;
         EXPECT_EQ(std::string(buffer.begin(), buffer.end()), expected) << key;
     }

@@ -7,7 +7,7 @@
 #include <initializer_list>
 #include "app/commands.h"
 #include "app/installer_state.h"
-#include "app/messages.h"
+#include "base/messages.h"
 #include "dialogs/dialog_layouts.h"
 #include "dialogs/dialog_procs.h"
 

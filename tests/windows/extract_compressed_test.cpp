@@ -7,7 +7,7 @@
 #include "tests/windows/extract_test_support.h"
 #include "tests/windows/test_payload.h"
 #include "app/installer_state.h"
-#include "app/messages.h"
+#include "base/messages.h"
 #include "payload/extract_entry.h"
 
 #define STORE_TEXT "compressed store: ABCDEFGHIJKLMNOPQRSTUVWXYZ"

@@ -2,7 +2,7 @@
 #pragma once
 #include <windows.h>
 #include <stdint.h>
-#include "app/text.h"
+#include "base/text.h"
 
 // Removes the folder tree at path (if any), so each test starts from nothing on disk.
 inline void removeTree(const wchar_t* path) {

@@ -1,6 +1,6 @@
 // The CLAP target against real environment variables and real files in the case's own scratch folder.
 #include "tests/windows/target_test_support.h"
-#include "app/messages.h"
+#include "base/messages.h"
 #include "payload/payload_format.h"
 #include "targets/targets.h"
 

@@ -1,6 +1,6 @@
 // The FL Studio target against the prefix's real registry value and real files in the case's scratch folder.
 #include "tests/windows/target_test_support.h"
-#include "app/messages.h"
+#include "base/messages.h"
 #include "payload/payload_format.h"
 #include "targets/targets.h"
 

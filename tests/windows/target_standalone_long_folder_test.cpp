@@ -6,7 +6,7 @@
 // linker takes this definition): it hands out a chosen string for one folder and asks shell32 for the rest.
 // The chosen strings name real scratch folders through "\." steps, so the writes are real.
 #include "tests/windows/target_shell_folders.h"
-#include "app/messages.h"
+#include "base/messages.h"
 #include "payload/payload_format.h"
 #include "targets/targets.h"
 

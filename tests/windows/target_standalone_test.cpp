@@ -1,7 +1,7 @@
 // The standalone target against real known folders (pointed at the case's scratch folder), real files and
 // a real shell link.
 #include "tests/windows/target_shell_folders.h"
-#include "app/messages.h"
+#include "base/messages.h"
 #include "payload/payload_format.h"
 #include "targets/targets.h"
 

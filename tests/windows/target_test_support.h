@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 #include "app/installer_state.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "tests/windows/message_box_capture.h"
 #include "tests/windows/test_payload.h"
 #include "tests/windows/wintest.h"

@@ -107,8 +107,8 @@ constexpr TestImage buildTestImage(const char* license, const TestEntryPlan* ent
                 count = testTextLength(piece.literal);
                 literalAt += count;
             }
-            testPut32(image.bytes + at, offset);
-            testPut32(image.bytes + at + 4, count);
+            testPut32(image.bytes + at + REF_OFFSET_AT, offset);
+            testPut32(image.bytes + at + REF_COUNT_AT, count);
             at += CHUNK_REF_BYTES;
             if (uint64_t(offset) + count > image.storeEnd - image.storeBegin) inStore = false;
             for (uint32_t i = 0; inStore && i < count; ++i)
@@ -120,8 +120,8 @@ constexpr TestImage buildTestImage(const char* license, const TestEntryPlan* ent
         const uint32_t hash = entry.statedHash == TEST_FROM_PIECES
                                   ? testHash(image.contents + image.contentBegin[e], image.contentSize[e])
                                   : uint32_t(entry.statedHash);
-        testPut32(image.bytes + header, hash);
-        testPut32(image.bytes + header + 4, size);
+        testPut32(image.bytes + header + ENTRY_HASH_AT, hash);
+        testPut32(image.bytes + header + ENTRY_SIZE_AT, size);
     }
     image.directoryEnd = at;
     return image;

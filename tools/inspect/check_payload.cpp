@@ -75,11 +75,11 @@ InspectResult checkPayload(const PayloadImageView& image, CheckMode mode, const 
             continue;
         }
         if (job.header == nullptr || unreadable) continue;
-        const uint32_t size = readU32(job.header + 4);
+        const uint32_t size = readEntrySize(job.header);
         total += size;
         char line[160];
         std::snprintf(line, sizeof line, "%-18s %15s bytes  hash %s  verified%s\n", job.key, groupedDigits(size).c_str(),
-                      tools::hex32(readU32(job.header)).c_str(), compares ? ", same as the folder's" : "");
+                      tools::hex32(readEntryHash(job.header)).c_str(), compares ? ", same as the folder's" : "");
         result.out += line;
     }
 

@@ -40,7 +40,7 @@ std::string sizeDifference(uint64_t size, const FolderFile& file, const std::str
 uint64_t storeBytes(const PayloadImageView& image) { return uint64_t(image.regions.storeEnd - image.regions.storeBegin); }
 
 std::string hashFault(const uint8_t* header, uint32_t size, uint32_t actual) {
-    return "corrupted: the directory gives the hash " + hex32(readU32(header)) + ", its " + groupedDigits(size) +
+    return "corrupted: the directory gives the hash " + hex32(readEntryHash(header)) + ", its " + groupedDigits(size) +
            " bytes hash to " + hex32(actual);
 }
 
@@ -92,7 +92,7 @@ bool hashAndCompare(void* context, const ChunkVisit& chunk) {
 // verify's check of one entry: every check of assembleEntry, in its order, through visitChunkRefs, and the
 // hash by payloadHash's own code over the same bytes in the same order.
 void verifyInPlace(EntryJob& job, const PayloadImageView& image, const std::string& folder) {
-    const uint32_t size = readU32(job.header + 4);
+    const uint32_t size = readEntrySize(job.header);
     std::unique_ptr<FolderFile> file;
     InPlaceCheck check;
     if (!folder.empty()) {
@@ -108,7 +108,7 @@ void verifyInPlace(EntryJob& job, const PayloadImageView& image, const std::stri
     if (result != ASSEMBLY_VERIFIED) {
         job.corrupted = true;
         job.fault = "corrupted: " + tools::assemblyFault(result, size, storeBytes(image));
-    } else if (check.hash != readU32(job.header)) {
+    } else if (check.hash != readEntryHash(job.header)) {
         job.corrupted = true;
         job.fault = hashFault(job.header, size, check.hash);
     } else if (file != nullptr && file->size != size) {
@@ -125,7 +125,7 @@ void verifyInPlace(EntryJob& job, const PayloadImageView& image, const std::stri
 // file beside the entry's place under outFolder.
 void assembleAndWrite(EntryJob& job, const PayloadImageView& image, const std::string& outFolder, const AssemblyBuffer& buffer,
                       uint64_t largest) {
-    const uint32_t size = readU32(job.header + 4);
+    const uint32_t size = readEntrySize(job.header);
     if (buffer.get() == nullptr) {
         job.unreadable = true;
         job.fault = "cannot allocate " + groupedDigits(largest) + " bytes to assemble it in";
@@ -149,7 +149,7 @@ void runEntryJobs(std::vector<EntryJob>& jobs, const PayloadImageView& image, Ch
                   unsigned threads) {
     uint32_t largest = 0;
     for (const EntryJob& job : jobs)
-        if (job.header != nullptr) largest = std::max(largest, readU32(job.header + 4));
+        if (job.header != nullptr) largest = std::max(largest, readEntrySize(job.header));
     std::atomic<size_t> next{0};
     tools::runOnThreads(std::clamp<unsigned>(threads, 1, unsigned(jobs.size())), [&](unsigned) {
         // extract assembles into one buffer per thread for all its entries, so that pages are first touched once.

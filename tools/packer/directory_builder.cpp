@@ -30,12 +30,12 @@ std::vector<uint8_t> buildDirectory(const std::vector<PackedEntry>& entries) {
     for (const PackedEntry& entry : entries) {
         for (char c : entry.key) *at++ = uint8_t(c);
         *at++ = 0;
-        writeU32(at, entry.hash);
-        writeU32(at + 4, uint32_t(entry.size));
+        writeU32(at + ENTRY_HASH_AT, entry.hash);
+        writeU32(at + ENTRY_SIZE_AT, uint32_t(entry.size));
         at += ENTRY_HEADER_BYTES;
         for (const ChunkRef& ref : entry.refs) {
-            writeU32(at, ref.offset);
-            writeU32(at + 4, ref.count);
+            writeU32(at + REF_OFFSET_AT, ref.offset);
+            writeU32(at + REF_COUNT_AT, ref.count);
             at += CHUNK_REF_BYTES;
         }
         at += CHUNK_REF_BYTES;  // the terminator, already zero

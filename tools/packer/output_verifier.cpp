@@ -79,7 +79,7 @@ std::string verifyOutput(std::span<const std::span<const uint8_t>> inputs, std::
         const AssemblyResult listed = visitChunkRefs(regions, entry.header, checkLayout, &layout);
         if (layout.fault != nullptr) return entryFault(i, layout.fault);
         if (listed != ASSEMBLY_VERIFIED) return entryFault(i, tools::assemblyFault(listed, entry.size, store.size()));
-        if (i == 0 && (entry.refCount != (entry.size != 0 ? 1u : 0u) || (entry.size != 0 && readU32(entry.refs) != 0)))
+        if (i == 0 && (entry.refCount != (entry.size != 0 ? 1u : 0u) || (entry.size != 0 && readRefOffset(entry.refs) != 0)))
             return entryFault(i, "the first entry is not stored whole at offset 0");
         if (i > 0) literalBase = layout.literalEnd;
         headers[i] = entry.header;

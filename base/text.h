@@ -2,7 +2,7 @@
 //
 // wchar_t is 16 bits on Windows but 32 bits on the Linux host, so code that builds into both the installer and
 // the host tests uses char16_t everywhere. Windows-only code converts at the API boundary with wide() (see
-// app/win_text.h).
+// base/win_text.h).
 #pragma once
 #include <stdint.h>
 

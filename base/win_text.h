@@ -1,6 +1,6 @@
 // The boundary between the project's UTF-16 unit type and the Windows API's wchar_t (both 16 bits there).
 #pragma once
-#include "app/text.h"
+#include "base/text.h"
 
 static_assert(sizeof(wchar_t) == sizeof(Unit), "Windows code only: wchar_t is a UTF-16 unit there");
 

@@ -1,6 +1,6 @@
 // Every text the installer shows in a message box, in one place: several subsystems raise the same message.
 #pragma once
-#include "app/text.h"
+#include "base/text.h"
 
 #define MSG_OUT_OF_MEMORY u"Insufficient memory was available. Moravel could not be installed."
 #define MSG_CORRUPTED u"The installer has been corrupted. Please download Moravel again."
