@@ -44,6 +44,13 @@ INT_PTR CALLBACK selectionDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
     return TRUE;  // the dialog manager then focuses the control named in wParam
 }
 
+// Check box IDC_TARGET_CLAP64 + i stands for the TargetMask bit 1 << i.
+static_assert(TARGET_CLAP64 == 1 << (IDC_TARGET_CLAP64 - IDC_TARGET_CLAP64) &&
+                  TARGET_CLAP32 == 1 << (IDC_TARGET_CLAP32 - IDC_TARGET_CLAP64) &&
+                  TARGET_FLSTUDIO == 1 << (IDC_TARGET_FLSTUDIO - IDC_TARGET_CLAP64) &&
+                  TARGET_STANDALONE == 1 << (IDC_TARGET_STANDALONE - IDC_TARGET_CLAP64),
+              "each target's check box id is IDC_TARGET_CLAP64 plus its bit's position");
+
 void setTargetBoxes(HWND dialog, bool tick) {
     for (int i = 0; i < 4; ++i) {
         const int32_t bit = state.availableTargets & (1 << i);

@@ -14,14 +14,14 @@ function(moravel_damaged_installer name image region offset xor)
   set(packed ${packed_dir})
   set(damaged ${CMAKE_CURRENT_BINARY_DIR}/${name}_payload)
   add_custom_command(
-    OUTPUT ${damaged}/payload_image.S
+    OUTPUT ${damaged}/${MORAVEL_ASSEMBLY_FILE}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${damaged}
     COMMAND ${CMAKE_COMMAND} -DPACKED=${packed} -DOUT=${damaged} -DREGION=${region} -DOFFSET=${offset} -DXOR=${xor}
             -P ${CMAKE_CURRENT_SOURCE_DIR}/corrupt_payload.cmake
-    DEPENDS ${packed}/payload_image.S ${CMAKE_CURRENT_SOURCE_DIR}/corrupt_payload.cmake
+    DEPENDS ${packed}/${MORAVEL_ASSEMBLY_FILE} ${CMAKE_CURRENT_SOURCE_DIR}/corrupt_payload.cmake
     COMMENT "Changing byte ${offset} of ${region} in a copy of the packed payload (${name})"
     VERBATIM)
-  add_library(${name}_payload_image OBJECT ${damaged}/payload_image.S)
+  add_library(${name}_payload_image OBJECT ${damaged}/${MORAVEL_ASSEMBLY_FILE})
   # The packed files come from another directory's custom command: order it at target level (see
   # moravel_payload_image).
   add_dependencies(${name}_payload_image ${image}_packed)

@@ -17,12 +17,9 @@
 #include "payload/entry_directory.h"
 #include "payload/payload_format.h"
 #include "payload/payload_hash.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
-
-void require(bool condition) {
-    if (!condition) std::abort();
-}
 
 bool named(const DirectoryEntryView& entry, const char* key) {
     return entry.nameLength == std::strlen(key) && std::memcmp(entry.name, key, entry.nameLength) == 0;
@@ -64,13 +61,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (named(entry, key) && matches++ == 0) first = entry.header;
         const uint8_t* header = nullptr;
         const EntryLookup lookup = lookupEntry(regions, key, header);
-        switch (lookup) {
-            case LOOKUP_FOUND: require(whole && matches == 1 && header == first); break;
-            case LOOKUP_DUPLICATE: require(matches >= 2 && header == nullptr); break;
-            case LOOKUP_ABSENT: require(whole && matches == 0 && header == nullptr); break;
-            case LOOKUP_MALFORMED: require(!whole && matches <= 1 && header == nullptr); break;
-        }
-        require(findEntry(regions, key) == (lookup == LOOKUP_FOUND ? header : nullptr));
+        const bool agrees = lookup == LOOKUP_FOUND       ? whole && matches == 1 && header == first
+                          : lookup == LOOKUP_DUPLICATE ? matches >= 2 && header == nullptr
+                          : lookup == LOOKUP_ABSENT    ? whole && matches == 0 && header == nullptr
+                                                       : !whole && matches <= 1 && header == nullptr;
+        FUZZ_CHECK(agrees, "key %s: lookup %d, the walk %s and %zu of its entries name the key", key, int(lookup),
+                   whole ? "ends at directoryEnd" : "stops early", matches);
+        FUZZ_CHECK(findEntry(regions, key) == (lookup == LOOKUP_FOUND ? header : nullptr),
+                   "key %s: findEntry differs from lookup %d", key, int(lookup));
         if (lookup != LOOKUP_FOUND) continue;
 
         // Assembly into a buffer of exactly the entry's size (kept small enough for a fuzzing run).
@@ -82,16 +80,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // Verified: the refs, read plainly, lie in the store and name these very bytes, and the hash holds.
         std::vector<uint8_t> expected;
         for (const uint8_t* ref = header + ENTRY_HEADER_BYTES;; ref += CHUNK_REF_BYTES) {
-            require(ref + CHUNK_REF_BYTES <= regions.directoryEnd);
+            FUZZ_CHECK(ref + CHUNK_REF_BYTES <= regions.directoryEnd,
+                       "key %s: verified, yet its ChunkRef list runs past the directory", key);
             const uint64_t offset = readRefOffset(ref), count = readRefCount(ref);
             if (offset == 0 && count == 0) break;
             if (count == 0) continue;
-            require(offset + count <= storeLength);
+            FUZZ_CHECK(offset + count <= storeLength, "key %s: verified, yet a ChunkRef (%llu, %llu) leaves the store",
+                       key, (unsigned long long)offset, (unsigned long long)count);
             expected.insert(expected.end(), store.get() + offset, store.get() + offset + count);
         }
-        require(expected.size() == entrySize);
-        require(entrySize == 0 || std::memcmp(expected.data(), buffer.get(), entrySize) == 0);
-        require(payloadHash(buffer.get(), entrySize) == entryHash);
+        FUZZ_CHECK(expected.size() == entrySize, "key %s: verified, yet its ChunkRefs name %zu bytes for a size of %u",
+                   key, expected.size(), entrySize);
+        FUZZ_CHECK(entrySize == 0 || std::memcmp(expected.data(), buffer.get(), entrySize) == 0,
+                   "key %s: verified, yet assembled other bytes than its ChunkRefs name", key);
+        FUZZ_CHECK(payloadHash(buffer.get(), entrySize) == entryHash,
+                   "key %s: verified, yet its bytes hash to another value", key);
     }
     return 0;
 }

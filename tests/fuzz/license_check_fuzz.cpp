@@ -7,6 +7,7 @@
 #include <span>
 
 #include "tools/packer/license_check.h"
+#include "tests/fuzz/fuzz_check.h"
 
 using namespace packer;
 
@@ -28,7 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (ok && (size == 0 || column != 1)) ok = false;  // no final CR LF (or nothing at all)
 
     const LicenseFault fault = checkLicenseText(std::span<const uint8_t>(data, size));
-    if (fault.ok != ok) std::abort();
-    if (!ok && (fault.line != line || fault.column != column || fault.reason.empty())) std::abort();
+    FUZZ_CHECK(fault.ok == ok, "checkLicenseText says %s, the plain reading %s", fault.ok ? "ok" : "bad", ok ? "ok" : "bad");
+    FUZZ_CHECK(ok || (fault.line == line && fault.column == column && !fault.reason.empty()),
+               "fault at %d:%d (%s), the plain reading finds it at %d:%d", int(fault.line), int(fault.column),
+               fault.reason.c_str(), int(line), int(column));
     return 0;
 }

@@ -16,6 +16,7 @@
 
 #include "payload/entry_directory.h"
 #include "payload/payload_format.h"
+#include "tests/fuzz/fuzz_check.h"
 #include "tools/packer/pack_error.h"
 #include "tools/packer/pack_payload.h"
 
@@ -89,8 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     options.maxIndexEntries = 1024;
     try {
         packPayload(in, out, options);
-    } catch (const PackError&) {
-        std::abort();  // these inputs are always good
+    } catch (const PackError& error) {
+        FUZZ_CHECK(false, "packing inputs that are always good failed: %s", error.what());
     }
 
     const Bytes store = readFile(out / PAYLOAD_STORE_REGION_FILE), directory = readFile(out / PAYLOAD_DIRECTORY_REGION_FILE);
@@ -98,9 +99,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                     directory.data() + directory.size()};
     for (int i = 0; i < PAYLOAD_ENTRY_COUNT; ++i) {
         const uint8_t* entry = findEntry(regions, PAYLOAD_ENTRY_KEYS[i]);
-        if (entry == nullptr || readEntrySize(entry) != files[i].size()) std::abort();
+        FUZZ_CHECK(entry != nullptr && readEntrySize(entry) == files[i].size(), "entry %s not found, or of another size",
+                   PAYLOAD_ENTRY_KEYS[i]);
         Bytes assembled(files[i].size());
-        if (assembleEntry(regions, entry, assembled.data()) != ASSEMBLY_VERIFIED || assembled != files[i]) std::abort();
+        const AssemblyResult result = assembleEntry(regions, entry, assembled.data());
+        FUZZ_CHECK(result == ASSEMBLY_VERIFIED && assembled == files[i], "entry %s: assembly result %d, or other bytes",
+                   PAYLOAD_ENTRY_KEYS[i], int(result));
     }
     return 0;
 }
