@@ -1,5 +1,5 @@
 #include "dialogs/command_table.h"
-#include "dialogs/checked_assert.h"
+#include "base/checked_assert.h"
 
 void registerCommand(int32_t id, CommandHandler handler) {
     // The installer registers at most 7 per dialog; the product checks no bound.

@@ -1,5 +1,5 @@
 // The frame: magic number and header, then block after block into the output, then the checksum.
-#include "dialogs/checked_assert.h"
+#include "base/checked_assert.h"
 #include "payload/xxhash64.h"
 #include "payload/zstd_bit_reader.h"
 #include "payload/zstd_internal.h"
