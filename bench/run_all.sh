@@ -4,7 +4,7 @@
 # of pack and install time per file against input size to docs/benchmark_scaling.svg.
 #   bench/run_all.sh [--no-build-times] [WORK_DIR]
 # It builds what it needs in the test tree (build/, configured by ./test.sh or cmake --preset default).
-# WORK_DIR (default /tmp/moravel-bench) needs ~12 GB. About 25 minutes on 2 cores, 15 without the build times
+# WORK_DIR (default /tmp/moravel-bench) needs ~13 GB. About 32 minutes on 2 cores, 22 without the build times
 # (fresh clones running ./build.sh and ./test.sh). Dropping the page cache for the cold runs needs root.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -25,8 +25,9 @@ mkdir -p "$work"
 echo "building the benchmarks and the installers over the demo at scales 0.25, 0.5, 1.0 and 2.0"
 cmake --preset default > /dev/null
 cmake --build --preset default > "$work/build.log"
-cmake --build $build --target moravel-hash-bench moravel-reference-matcher > /dev/null
-cmake --build $win --target extract_benchmark install_benchmark MoravelSetupFullScale MoravelSetupScale0_25 \
+cmake --build $build --target moravel-hash-bench moravel-reference-matcher zstd_decode_benchmark > /dev/null
+cmake --build $win --target extract_benchmark install_benchmark MoravelSetupFullScale MoravelSetupFullScaleCompressed \
+  MoravelSetupScale0_25 \
   MoravelSetupScale0_5 MoravelSetupScale2_0 >> "$work/build.log"
 full=$win/bench/full-scale-demo
 folder_of() { [ "$1" = 1.0 ] && echo $full || echo "$win/bench/demo-scale-${1/./_}"; }
@@ -84,6 +85,13 @@ record "extractEntry of one full-scale entry under Wine" \
   wine_run $win/bench/extract_benchmark.exe bin/target_cl32 7
 record "Start-up and memory of the demo installer" install_runs $win/app/MoravelSetup.exe $build/demo-payload demo 5
 record "Installing the full-scale demo" install_runs $win/bench/MoravelSetupFullScale.exe $full full 5
+record "The full-scale demo's store compressed, by level" bench/compressed_store.sh $build/tools/packer/moravel-pack \
+  $build/tools/unzstd/moravel-unzstd $full "$work/compressed" 3 18
+record "Decoding the demo's level-18 store frame, ours against libzstd" \
+  $build/bench/zstd_decode_benchmark "$work/compressed/packed-18/chunkstore.bin" 7
+rm -rf "$work/compressed"
+record "Installing the full-scale demo, raw and compressed side by side" bench/install_compare.sh $win $full \
+  "$work/install-compare" 3 raw=$win/bench/MoravelSetupFullScale.exe compressed=$win/bench/MoravelSetupFullScaleCompressed.exe
 record "Reading the installer back (moravel-inspect)" \
   bench/inspect_benchmark.sh $build $win/bench/MoravelSetupFullScale.exe $full "$work/inspect" 3
 
