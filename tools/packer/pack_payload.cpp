@@ -155,33 +155,20 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
     std::string fault = verifyOutput(files, hashes, storeBytes, directory, std::max(1u, options.threads));
     if (!fault.empty()) throw PackError("internal error, nothing written: " + fault);
 
+    // A compressed image holds the two frames in place of the regions; the descriptor states what they decode
+    // to, as u32 (the store is already bounded by its offsets).
     StoreEncoding encoding;
-    std::vector<uint8_t> directoryRegion = directory;
-    uint64_t storeFrameBytes = 0;
+    CompressedRegions frames;
     if (compressed) {
-        // The descriptor states the decoded sizes as u32 (the store's already bounded by its offsets).
         if (directory.size() > 0xFFFFFFFFull)
             throw PackError(payloadDir + ": the directory would be " + std::to_string(directory.size()) +
                             " bytes, more than a compressed image's descriptor can state");
         encoding = {options.compressionLevel, store.length, directory.size()};
-        const std::string level = " (zstd level " + std::to_string(options.compressionLevel) + ")";
-        progress.stage("compressing the ChunkStore" + level);
-        auto update = [&](uint64_t done, uint64_t total) { progress.update(done, total); };
-        std::vector<uint8_t> storeFrame = compressRegion(storeBytes, options.compressionLevel, options.threads, update);
-        progress.stage("compressing the directory" + level);
-        directoryRegion = compressRegion(directory, options.compressionLevel, options.threads, update);
-        checkImageSize(storeFrame.size(), directoryRegion.size());
-        progress.stage("checking the compressed frames");
-        fault = checkFrame(PAYLOAD_STORE_REGION_FILE, storeFrame, storeBytes);
-        if (fault.empty()) fault = checkFrame(PAYLOAD_DIRECTORY_REGION_FILE, directoryRegion, directory);
-        if (!fault.empty()) throw PackError("internal error, nothing written: " + fault);
-        progress.stage("writing " + outDir);
-        writer.appendStore(storeFrame);
-        storeFrameBytes = storeFrame.size();
-    } else {
-        progress.stage("writing " + outDir);
-        writer.appendStore(storeBytes.subspan(first.size));
+        frames = compressRegions(storeBytes, directory, options.compressionLevel, options.threads, progress);
+        checkImageSize(frames.store.size(), frames.directory.size());
     }
+    progress.stage("writing " + outDir);
+    writer.appendStore(compressed ? std::span<const uint8_t>(frames.store) : storeBytes.subspan(first.size));
 
     // The summary is one of the outputs, committed with them; its time runs to the last region written.
     PackSummary summary;
@@ -190,12 +177,11 @@ PackSummary packPayload(const std::string& payloadDir, const std::string& outDir
     summary.storeBytes = store.length;
     summary.directoryBytes = directory.size();
     summary.compressionLevel = encoding.level;
-    if (compressed) {
-        summary.storeFrameBytes = storeFrameBytes;
-        summary.directoryFrameBytes = directoryRegion.size();
-    }
+    summary.storeFrameBytes = frames.store.size();
+    summary.directoryFrameBytes = frames.directory.size();
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    writer.commit(inputs->license, directoryRegion, formatSummary(summary), encoding);
+    writer.commit(inputs->license, compressed ? std::span<const uint8_t>(frames.directory) : directory,
+                  formatSummary(summary), encoding);
     progress.finish();
     return summary;
 }

@@ -9,6 +9,7 @@
 #define ZSTD_STATIC_LINKING_ONLY
 #include <zstd.h>
 
+#include "payload/payload_format.h"
 #include "payload/zstd_decoder.h"
 #include "tools/packer/pack_error.h"
 #include "tools/shared/tool_messages.h"
@@ -79,6 +80,22 @@ std::string checkFrame(const char* name, std::span<const uint8_t> frame, std::sp
         return std::string(name) + ": the compressed frame decodes to other bytes from offset " +
                std::to_string(differ.first - decoded.begin());
     return "";
+}
+
+CompressedRegions compressRegions(std::span<const uint8_t> store, std::span<const uint8_t> directory, int level,
+                                  unsigned threads, Progress& progress) {
+    const std::string atLevel = " (zstd level " + std::to_string(level) + ")";
+    auto update = [&](uint64_t done, uint64_t total) { progress.update(done, total); };
+    CompressedRegions frames;
+    progress.stage("compressing the ChunkStore" + atLevel);
+    frames.store = compressRegion(store, level, threads, update);
+    progress.stage("compressing the directory" + atLevel);
+    frames.directory = compressRegion(directory, level, threads, update);
+    progress.stage("checking the compressed frames");
+    std::string fault = checkFrame(PAYLOAD_STORE_REGION_FILE, frames.store, store);
+    if (fault.empty()) fault = checkFrame(PAYLOAD_DIRECTORY_REGION_FILE, frames.directory, directory);
+    if (!fault.empty()) throw PackError("internal error, nothing written: " + fault);
+    return frames;
 }
 
 std::string compressorVersion() { return std::string("libzstd ") + ZSTD_versionString(); }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/packer/progress.h"
+
 namespace packer {
 
 // The level --compress takes when it names none: chosen by measurement of size against time on real builds
@@ -26,6 +28,15 @@ std::vector<uint8_t> compressRegion(std::span<const uint8_t> region, int level, 
 // Decodes frame with the installer's decoder into a buffer of region's size and compares; an empty string when
 // the frame gives region back, else what went wrong, naming `name`.
 std::string checkFrame(const char* name, std::span<const uint8_t> frame, std::span<const uint8_t> region);
+
+// The two frames of a compressed image, each made by compressRegion and checked by checkFrame before it is
+// returned; a frame that does not give its region back throws PackError ("internal error, nothing written").
+// progress is told the stage and how far each region is.
+struct CompressedRegions {
+    std::vector<uint8_t> store, directory;
+};
+CompressedRegions compressRegions(std::span<const uint8_t> store, std::span<const uint8_t> directory, int level,
+                                  unsigned threads, Progress& progress);
 
 // "libzstd 1.5.4"
 std::string compressorVersion();
