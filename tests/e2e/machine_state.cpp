@@ -16,34 +16,19 @@ static const wchar_t* windowsPath(const wchar_t* fromBuild, wchar_t* buffer) {
     return buffer;
 }
 
-const wchar_t* installerPath() {
-    static wchar_t path[PATH_UNITS];
-    return windowsPath(MORAVEL_E2E_INSTALLER, path);
-}
-const wchar_t* corruptedInstallerPath() {
-    static wchar_t path[PATH_UNITS];
-    return windowsPath(MORAVEL_E2E_CORRUPTED_INSTALLER, path);
-}
-const wchar_t* renamedInstallerPath() {
-    static wchar_t path[PATH_UNITS];
-    return windowsPath(MORAVEL_E2E_RENAMED_INSTALLER, path);
-}
-const wchar_t* compressedInstallerPath() {
-    static wchar_t path[PATH_UNITS];
-    return windowsPath(MORAVEL_E2E_COMPRESSED_INSTALLER, path);
-}
-const wchar_t* compressedCorruptedInstallerPath() {
-    static wchar_t path[PATH_UNITS];
-    return windowsPath(MORAVEL_E2E_COMPRESSED_CORRUPTED_INSTALLER, path);
-}
-const wchar_t* payloadFolder() {
-    static wchar_t path[PATH_UNITS];
-    return windowsPath(MORAVEL_E2E_PAYLOAD, path);
-}
-const wchar_t* scratchRoot() {
-    static wchar_t path[PATH_UNITS];
-    return windowsPath(MORAVEL_E2E_SCRATCH, path);
-}
+// Each path once, made with backslashes at the first call.
+#define BUILD_PATH(function, fromBuild)            \
+    const wchar_t* function() {                    \
+        static wchar_t path[PATH_UNITS];           \
+        return windowsPath(fromBuild, path);       \
+    }
+BUILD_PATH(installerPath, MORAVEL_E2E_INSTALLER)
+BUILD_PATH(corruptedInstallerPath, MORAVEL_E2E_CORRUPTED_INSTALLER)
+BUILD_PATH(renamedInstallerPath, MORAVEL_E2E_RENAMED_INSTALLER)
+BUILD_PATH(compressedInstallerPath, MORAVEL_E2E_COMPRESSED_INSTALLER)
+BUILD_PATH(compressedCorruptedInstallerPath, MORAVEL_E2E_COMPRESSED_CORRUPTED_INSTALLER)
+BUILD_PATH(payloadFolder, MORAVEL_E2E_PAYLOAD)
+BUILD_PATH(scratchRoot, MORAVEL_E2E_SCRATCH)
 
 static void knownFolder(REFKNOWNFOLDERID id, const wchar_t* suffix, wchar_t* out) {
     wchar_t* folder = nullptr;
