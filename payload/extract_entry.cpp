@@ -7,6 +7,7 @@
 #include "payload/entry_directory.h"
 #include "payload/payload_format.h"
 #include "payload/payload_image.h"
+#include "payload/staging_path.h"
 
 // The installer cannot go on from a payload it cannot trust: tell the user, then end with exit code 1.
 [[noreturn]] static void reportCorruptedPayload(HWND owner) {
@@ -24,6 +25,13 @@ static ZstdWorkspace zstdWorkspace;
 static void reportOutOfMemory(HWND owner) {
     state.installFailed = 1;
     showError(owner, MSG_OUT_OF_MEMORY);
+}
+
+// The file could not be put in place; whatever stood at the destination is still there.
+static void reportFolderInaccessible(HWND owner, HANDLE heap, uint8_t* buffer) {
+    showError(owner, MSG_FOLDER_INACCESSIBLE);
+    state.installFailed = 1;
+    HeapFree(heap, 0, buffer);
 }
 
 // False when the decoded block cannot be allocated (then nothing is kept, and the caller reports it).
@@ -74,22 +82,31 @@ void extractEntry(HWND owner, Unit* destinationPath, const char* key) {
         *p = u'\\';
     }
 
-    HANDLE file = CreateFileW(wide(destinationPath), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        showError(owner, MSG_FOLDER_INACCESSIBLE);
-        state.installFailed = 1;
-        HeapFree(heap, 0, buffer);
-        return;
-    }
+    // A file already at the destination is replaced only where it could be written in place: one that is
+    // read-only, or that another program has open (a host that loaded the plug-in), is refused here, before
+    // a byte is written. The open changes nothing in the file.
+    HANDLE existing = CreateFileW(wide(destinationPath), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (existing != INVALID_HANDLE_VALUE) CloseHandle(existing);
+    else if (GetLastError() != ERROR_FILE_NOT_FOUND) return reportFolderInaccessible(owner, heap, buffer);
+
+    // The file is written whole beside the destination, then renamed over it: a failure or a kill at any
+    // moment leaves the installed file as it was, or the new one whole (payload/staging_path.h).
+    Unit staging[DESTINATION_PATH_UNITS];
+    if (!stagingPathOf(staging, destinationPath)) return reportFolderInaccessible(owner, heap, buffer);
+    HANDLE file = CreateFileW(wide(staging), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) return reportFolderInaccessible(owner, heap, buffer);
     DWORD written = 0;
     const BOOL wrote = WriteFile(file, buffer, size, &written, nullptr);
+    // On disk before it is renamed: otherwise a power cut could keep the rename and lose the bytes, and the
+    // destination would hold zeros (docs/guarantees.md, "Durability").
+    const BOOL flushed = wrote && written == size && FlushFileBuffers(file);
     CloseHandle(file);
-    if (!wrote || written != size) {
-        // A partly written plug-in is worse than none: a host would try to load it.
-        DeleteFileW(wide(destinationPath));
-        showError(owner, MSG_FOLDER_INACCESSIBLE);
-        state.installFailed = 1;
+    // A rename that fails (the destination was opened or made read-only since the check) leaves it as it was.
+    if (!flushed || !MoveFileExW(wide(staging), wide(destinationPath), MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFileW(wide(staging));
+        return reportFolderInaccessible(owner, heap, buffer);
     }
     HeapFree(heap, 0, buffer);
 }

@@ -26,8 +26,8 @@ void clapTarget(HWND owner, int uninstall, int is32Bit) {
 
     if (uninstall) {
         // The CLAP folders stay: other plug-ins live there.
-        removeFile(path64);
-        removeFile(path32);
+        removePayloadFile(path64);
+        removePayloadFile(path32);
         return;
     }
     if (is32Bit) extractEntry(owner, path32, ENTRY_KEY_CLAP32);

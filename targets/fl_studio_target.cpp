@@ -21,9 +21,9 @@ int flStudioTarget(HWND owner, int uninstall) {
     appendAt(folderEnd, FL64_FILE_SUFFIX);
 
     if (uninstall) {
-        removeFile(path);
+        removePayloadFile(path);
         appendAt(folderEnd, FL32_FILE_SUFFIX);
-        removeFile(path);
+        removePayloadFile(path);
         // Removes the folder only when it is empty: it may hold the user's own files.
         appendAt(folderEnd, FL_PLUGIN_FOLDER_SUFFIX);
         RemoveDirectoryW(wide(path));

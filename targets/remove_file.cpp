@@ -1,6 +1,7 @@
 #include <windows.h>
 #include "app/installer_state.h"
 #include "base/win_text.h"
+#include "payload/staging_path.h"
 #include "targets/targets.h"
 
 void removeFile(const Unit* path) {
@@ -8,4 +9,10 @@ void removeFile(const Unit* path) {
     // Whatever the error says (no such file, a name the file system refuses, in use): the file stayed
     // behind only if it can still be found.
     if (GetFileAttributesW(wide(path)) != INVALID_FILE_ATTRIBUTES) state.removeFailed = 1;
+}
+
+void removePayloadFile(const Unit* path) {
+    Unit staging[DESTINATION_PATH_UNITS];
+    if (stagingPathOf(staging, path)) removeFile(staging);
+    removeFile(path);
 }

@@ -40,7 +40,7 @@ void standaloneTarget(HWND owner, int uninstall) {
     appendAt(appendAt(shortcut, reinterpret_cast<const Unit*>(startMenu)), SHORTCUT_FILE_SUFFIX);
 
     if (uninstall) {
-        removeFile(application);
+        removePayloadFile(application);
         removeFile(shortcut);
         return;
     }

@@ -5,6 +5,7 @@
 #include <stdint.h>
 #include "base/text.h"
 #include "app/installer_state.h"
+#include "payload/staging_path.h"
 #include "targets/discovery.h"
 
 // GetEnvironmentVariableW is given room for this many units; a longer value comes back as its required
@@ -18,7 +19,7 @@ constexpr uint32_t FL_STUDIO_READ_BYTES = 500;
 // 249 characters at most, and the cut removes at least the last backslash.
 constexpr uint32_t FL_STUDIO_MAX_FOLDER_UNITS = FL_STUDIO_READ_BYTES / sizeof(Unit) - 2;
 constexpr uint32_t KNOWN_FOLDER_MAX_UNITS = 260;
-constexpr int APPLICATION_PATH_UNITS = 520;
+constexpr int APPLICATION_PATH_UNITS = DESTINATION_PATH_UNITS;
 
 #define LABEL_PREFIX u"Target: "
 #define CLAP_FOLDER_SUFFIX u"\\CLAP"
@@ -40,6 +41,9 @@ constexpr int APPLICATION_PATH_UNITS = 520;
 
 // Units of a suffix literal, without its terminator.
 #define SUFFIX_UNITS(literal) (sizeof(literal) / sizeof(Unit) - 1)
+
+// extractEntry stages a destination in a buffer of its own, as large as the largest one it is built in.
+static_assert(FOLDER_BUFFER_UNITS <= DESTINATION_PATH_UNITS);
 
 // The longest path each bound lets through, with its terminator, fits the buffer it is built in.
 static_assert(INSTALL_MAX_VALUE_UNITS + SUFFIX_UNITS(CLAP32_FILE_SUFFIX) + 1 <= FOLDER_BUFFER_UNITS);

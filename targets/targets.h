@@ -11,5 +11,8 @@ void standaloneTarget(HWND owner, int uninstall);
 
 // Deletes the file at path; one that can still be found afterwards sets state.removeFailed.
 void removeFile(const Unit* path);
+// Deletes a file that extractEntry writes, and the staging file beside it that an installer killed while
+// writing it can leave (payload/staging_path.h); either one staying behind sets state.removeFailed.
+void removePayloadFile(const Unit* path);
 
 HRESULT createShortcut(const Unit* targetPath, const Unit* shortcutPath, const Unit* description);

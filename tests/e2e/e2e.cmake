@@ -88,3 +88,14 @@ set_tests_properties(e2e_signed_install PROPERTIES FIXTURES_REQUIRED moravel_sig
 
 # Run by hand through take_screenshots.sh, not by ctest.
 moravel_e2e_program(screenshot_driver screenshot_driver.cpp)
+moravel_e2e_test(e2e_update e2e_update_test.cpp)
+
+# The disk-full case of an update: the CLAP folder on a small tmpfs mounted for the test (skipped where
+# mounting is not allowed). Wine sees the mount point as a folder of drive Z:.
+set(small_disk ${CMAKE_CURRENT_BINARY_DIR}/small-disk)
+string(REPLACE "/" "\\" small_disk_windows "Z:${small_disk}")
+add_test(NAME e2e_update_disk_full
+  COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/small_disk.sh ${small_disk} ${MORAVEL_PAYLOAD_DIR}/bin/target_cl64
+          ${MORAVEL_WINE_RUN} $<TARGET_FILE:e2e_update> --small-disk ${small_disk_windows})
+set_tests_properties(e2e_update_disk_full PROPERTIES TIMEOUT 600 RESOURCE_LOCK moravel_wine_user_profile
+                     SKIP_RETURN_CODE 77)

@@ -4,32 +4,56 @@
 #include "base/messages.h"
 #include "tests/windows/wintest.h"
 
+// An older 32-bit CLAP plug-in that another program holds: opened without sharing, as a program reading it
+// would, and loaded as a DLL, as a host that scanned it does. The new plug-in is written beside it and cannot
+// take its place: the folder message, the older file as it was, nothing left beside it.
 TEST(destination_held_open_stops_the_installation) {
-    Scenario s;
-    prepareScenario(&s, "held_open", WITH_FL_STUDIO);
-    const Machine& m = s.m;
-    wchar_t folder[PATH_UNITS];
-    swprintf(folder, PATH_UNITS, L"%ls\\CLAP", m.common86);
-    makeFolders(folder);
-    writeFileBytes(m.clap32, "in use");
-    HANDLE held = holdOpen(m.clap32);
-    CHECK(held != INVALID_HANDLE_VALUE);
+    for (bool loaded : {false, true}) {
+        printf("    %s\n", loaded ? "loaded as a DLL" : "opened without sharing");
+        Scenario s;
+        prepareScenario(&s, loaded ? "held_loaded" : "held_open", WITH_FL_STUDIO);
+        const Machine& m = s.m;
+        wchar_t folder[PATH_UNITS], planted[PATH_UNITS];
+        swprintf(folder, PATH_UNITS, L"%ls\\CLAP", m.common86);
+        makeFolders(folder);
+        swprintf(planted, PATH_UNITS, L"%ls", MORAVEL_E2E_PLANTED_DLL);
+        for (wchar_t* p = planted; *p; ++p)
+            if (*p == L'/') *p = L'\\';
+        HANDLE held = INVALID_HANDLE_VALUE;
+        HMODULE module = nullptr;
+        if (loaded) {
+            CHECK(CopyFileW(planted, m.clap32, FALSE));
+            module = LoadLibraryExW(m.clap32, nullptr, DONT_RESOLVE_DLL_REFERENCES);
+            CHECK_MSG(module != nullptr, "LoadLibraryExW(%ls) failed with %lu", m.clap32, GetLastError());
+        } else {
+            writeFileBytes(m.clap32, "in use");
+            held = holdOpen(m.clap32);
+            CHECK(held != INVALID_HANDLE_VALUE);
+        }
+        const bool reached = REACH_SELECTION(&s, installerPath());
+        if (reached) {
+            click(s.selection, IDOK);
+            ANSWER_BOX(&s.installer, MSG_FOLDER_INACCESSIBLE, L"Error", s.selection);
+            // No success message: the process ends on its own after the pause.
+            ShownBox late;
+            CHECK(!waitForMessageBox(&s.installer, &late, 10000));
+            CHECK_EQ(waitForExit(&s.installer), 0u);
+        }
+        if (module) FreeLibrary(module);
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        if (!reached) return;
 
-    if (!REACH_SELECTION(&s, installerPath())) { CloseHandle(held); return; }
-    click(s.selection, IDOK);
-    ANSWER_BOX(&s.installer, MSG_FOLDER_INACCESSIBLE, L"Error", s.selection);
-    // No success message: the process ends on its own after the pause.
-    ShownBox late;
-    CHECK(!waitForMessageBox(&s.installer, &late, 10000));
-    CHECK_EQ(waitForExit(&s.installer), 0u);
-    CloseHandle(held);
-
-    CHECK_PAYLOAD(m.clap64, "bin/target_cl64");
-    CHECK(holdsBytes(m.clap32, "in use"));
-    CHECK_ABSENT(m.fl64);
-    CHECK_ABSENT(m.fl32);
-    CHECK_ABSENT(m.standalone);
-    CHECK_ABSENT(m.shortcut);
+        CHECK_PAYLOAD(m.clap64, "bin/target_cl64");
+        if (loaded) CHECK_MSG(sameBytes(m.clap32, planted), "%ls: %s, want the loaded DLL", m.clap32, describePath(m.clap32));
+        else CHECK(holdsBytes(m.clap32, "in use"));
+        wchar_t staging[PATH_UNITS];
+        swprintf(staging, PATH_UNITS, L"%ls\\Moravel (32-bit)~clap", folder);
+        CHECK_ABSENT(staging);
+        CHECK_ABSENT(m.fl64);
+        CHECK_ABSENT(m.fl32);
+        CHECK_ABSENT(m.standalone);
+        CHECK_ABSENT(m.shortcut);
+    }
 }
 
 // A changed byte at the start of the raw store, and in the first block of a compressed store's frame: entry 1,

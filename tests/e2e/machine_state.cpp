@@ -96,8 +96,12 @@ bool matchesPayload(const wchar_t* path, const char* key) {
     swprintf(input, PATH_UNITS, L"%ls\\%hs", payloadFolder(), key);
     for (wchar_t* p = input; *p; ++p)
         if (*p == L'/') *p = L'\\';
+    return sameBytes(path, input);
+}
+
+bool sameBytes(const wchar_t* path, const wchar_t* other) {
     std::vector<char> expected, actual;
-    if (!readWhole(input, &expected) || !readWhole(path, &actual)) return false;
+    if (!readWhole(other, &expected) || !readWhole(path, &actual)) return false;
     return !expected.empty() && expected == actual;
 }
 

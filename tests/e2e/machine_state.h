@@ -32,6 +32,8 @@ bool folderExists(const wchar_t* path);
 // True when the file holds exactly the bytes of the payload input named by its entry key ("bin/target_cl64").
 bool matchesPayload(const wchar_t* path, const char* key);
 bool holdsBytes(const wchar_t* path, const char* bytes);
+// True when both files can be read and hold the same bytes, at least one.
+bool sameBytes(const wchar_t* path, const wchar_t* other);
 // What is at path, for a failure message: "no such file or folder", "a folder", "a file of N bytes".
 const char* describePath(const wchar_t* path);
 // The check forms of the above, whose failures name the path and what was found there.

@@ -2,8 +2,8 @@
 //
 // Run plainly, the program checks that the entry extracts byte for byte. Run with --file-size-limited, it
 // expects the test command to have set a small RLIMIT_FSIZE on the Wine process (with SIGXFSZ ignored): the
-// single WriteFile then reports fewer bytes than asked, a partial file stands on disk, and extractEntry must
-// delete it, show the folder message and set installFailed.
+// single WriteFile then reports fewer bytes than asked, a partial file stands beside the destination, and
+// extractEntry must delete it, show the folder message, set installFailed and leave the older file alone.
 #define WINTEST_CUSTOM_MAIN
 #include "tests/windows/wintest.h"
 #include "tests/windows/message_box_capture.h"
@@ -57,15 +57,19 @@ TEST(a_large_entry_of_overlapping_copies_extracts_exactly) {
     CHECK(fileHolds(PLAIN_PATH, BIG_BYTES, BIG_SIZE));
 }
 
-static void aShortWriteLeavesNoFile() {
+static void aShortWriteKeepsTheOlderFile() {
     removeTree(L"C:\\moravel-tests\\extract-short-write");
+    // A previous install's file, small enough for the limit; the new one cannot be written whole beside it.
+    CreateDirectoryW(L"C:\\moravel-tests", nullptr);
+    CreateDirectoryW(L"C:\\moravel-tests\\extract-short-write", nullptr);
+    CreateDirectoryW(L"C:\\moravel-tests\\extract-short-write\\A", nullptr);
+    CHECK(writeFileBytes(LIMITED_PATH, "an older build"));
     MessageBoxCapture capture;
     CHECK_EQ(extractCapturing(LIMITED_PATH, &capture), 1);
     CHECK_WSTR(capture.boxes[0].text, MSG_FOLDER_INACCESSIBLE);
     CHECK_EQ(state.installFailed, 1);
-    CHECK(!pathExists(LIMITED_PATH));
-    // The folders made on the way stay, as they do when the open fails.
-    CHECK(pathExists(L"C:\\moravel-tests\\extract-short-write\\A"));
+    CHECK(fileHolds(LIMITED_PATH, reinterpret_cast<const uint8_t*>("an older build"), 14));
+    CHECK(!pathExists(L"C:\\moravel-tests\\extract-short-write\\A\\big~bin"));
 }
 
 // Without the limit the write would succeed and the case would show nothing: make sure the limit is there.
@@ -83,7 +87,7 @@ static void theFileSizeLimitIsInEffect() {
 int main(int argc, char** argv) {
     if (argc > 1 && lstrcmpA(argv[1], "--file-size-limited") == 0) {
         static wintest::Case limit = {"the_file_size_limit_is_in_effect", theFileSizeLimitIsInEffect, nullptr};
-        static wintest::Case shortWrite = {"a_short_write_deletes_the_partial_file", aShortWriteLeavesNoFile, nullptr};
+        static wintest::Case shortWrite = {"a_short_write_keeps_the_older_file", aShortWriteKeepsTheOlderFile, nullptr};
         limit.next = &shortWrite;
         wintest::firstCase() = &limit;
     }

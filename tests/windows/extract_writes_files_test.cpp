@@ -57,10 +57,13 @@ TEST(an_existing_longer_file_is_replaced_by_exactly_the_entry) {
     CHECK_EQ(extractCapturing(nullptr, path, ENTRY_KEY_FL32, &capture), 0);
     CHECK_EQ(state.installFailed, 0);
     CHECK(fileHolds(path, testEntries[3].bytes, testEntries[3].size));
+    // Written beside it as old~dll, then renamed over it: nothing is left beside it.
+    wsprintfW(path, L"%s\\old~dll", ROOT);
+    CHECK(!pathExists(path));
 }
 
-// Opens of the destination that fail (the open asks for no sharing): folder message, installFailed, and the
-// file that was there stays as it was.
+// A destination another program has open cannot be replaced: folder message, installFailed, the file that was
+// there as it was, and the new file written beside it removed.
 TEST(a_destination_held_open_without_sharing_gives_the_folder_message) {
     removeTree(ROOT);
     CreateDirectoryW(L"C:\\moravel-tests", nullptr);
@@ -79,6 +82,8 @@ TEST(a_destination_held_open_without_sharing_gives_the_folder_message) {
     CHECK_EQ(state.installFailed, 1);
     CloseHandle(holder);
     CHECK(fileHolds(path, reinterpret_cast<const uint8_t*>("held"), 4));
+    wsprintfW(path, L"%s\\held~dll", ROOT);
+    CHECK(!pathExists(path));
     DestroyWindow(owner);
 }
 
@@ -104,6 +109,9 @@ static void aReadOnlyDestinationGivesTheFolderMessage() {
         CHECK_WSTR(capture.boxes[0].text, MSG_FOLDER_INACCESSIBLE);
         CHECK_EQ(state.installFailed, 1);
         CHECK(fileHolds(path, reinterpret_cast<const uint8_t*>("read-only"), 9));
+        wchar_t staging[MAX_PATH];
+        wsprintfW(staging, L"%s\\readonly~dll", ROOT);
+        CHECK(!pathExists(staging));
     }
     SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
 }
