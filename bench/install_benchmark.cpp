@@ -3,7 +3,9 @@
 // the time each payload file took (from the moment the previous one was complete to the moment this one is),
 // the installer's peak private memory, and, measured in this process beside it, what each file cannot
 // avoid: first touch of a fresh buffer of its size, payloadHash over it, and one WriteFile of it.
-//   install_benchmark INSTALLER PAYLOAD_FOLDER SCRATCH_FOLDER
+// With "over", each file replaces an older build of it: before the run, every destination is given the bytes
+// of another payload file (of about the same size, never the same), as an update finds them.
+//   install_benchmark INSTALLER PAYLOAD_FOLDER SCRATCH_FOLDER [over]
 #include <windows.h>
 #include <psapi.h>
 #include <stdio.h>
@@ -132,13 +134,21 @@ int main(int argc, char** argv) {
     swprintf(files[2].destination, MAX_PATH, L"%ls\\fl\\Plugins\\Fruity\\Generators\\Moravel\\Moravel_x64.dll", scratch);
     swprintf(files[3].destination, MAX_PATH, L"%ls\\fl\\Plugins\\Fruity\\Generators\\Moravel\\Moravel.dll", scratch);
     swprintf(files[4].destination, MAX_PATH, L"%ls\\BrellinAudioPlugins\\Moravel Standalone.exe", appData);
-    for (PayloadFile& f : files) {
-        wchar_t input[MAX_PATH];
-        swprintf(input, MAX_PATH, L"%ls\\%hs", payload, f.key);
-        for (wchar_t* p = input; *p; ++p)
+    const bool over = argc > 4 && strcmp(argv[4], "over") == 0;
+    wchar_t inputs[5][MAX_PATH];
+    for (int i = 0; i < 5; ++i) {
+        swprintf(inputs[i], MAX_PATH, L"%ls\\%hs", payload, files[i].key);
+        for (wchar_t* p = inputs[i]; *p; ++p)
             if (*p == L'/') *p = L'\\';
-        f.size = sizeOf(input);
-        DeleteFileW(f.destination);
+        files[i].size = sizeOf(inputs[i]);
+        DeleteFileW(files[i].destination);
+    }
+    for (int i = 0; over && i < 5; ++i) {
+        wchar_t folder[MAX_PATH];
+        wcscpy(folder, files[i].destination);
+        for (wchar_t* p = folder + 3; *p; ++p)
+            if (*p == L'\\') *p = 0, CreateDirectoryW(folder, nullptr), *p = L'\\';
+        if (!CopyFileW(inputs[(i + 4) % 5], files[i].destination, FALSE)) return 6;
     }
     HKEY key;
     RegCreateKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Image-Line\\Shared\\Paths", 0, nullptr, 0, KEY_ALL_ACCESS,

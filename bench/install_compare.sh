@@ -2,7 +2,8 @@
 # Installs of several installers of one payload folder, side by side: round by round each installer in turn
 # under install_benchmark (all four targets, from pressing Install to the success message, and the memory),
 # then each one's medians and ranges.
-#   bench/install_compare.sh WINDOWS_BUILD PAYLOAD_FOLDER WORK_DIR ROUNDS TAG=INSTALLER...
+#   [OVER=1] bench/install_compare.sh WINDOWS_BUILD PAYLOAD_FOLDER WORK_DIR ROUNDS TAG=INSTALLER...
+# With OVER=1 every file replaces an older build of it (install_benchmark's "over"), as in an update.
 # e.g. bench/install_compare.sh build/windows build/windows/bench/full-scale-demo /tmp/ic 3 \
 #        raw=build/windows/bench/MoravelSetupFullScale.exe compressed=build/windows/bench/MoravelSetupFullScaleCompressed.exe
 set -euo pipefail
@@ -16,7 +17,7 @@ for round in $(seq "$rounds"); do
     tag=${pair%%=*} exe=${pair#*=}
     rm -rf "$work/scratch"; mkdir -p "$work/scratch"
     "$repo/cmake/wine-run.sh" --prefix "$win/wineprefix" "$win/bench/install_benchmark.exe" "$(winpath "$exe")" \
-      "$(winpath "$folder")" "$(winpath "$work/scratch")" > "$work/install-$tag-$round.txt"
+      "$(winpath "$folder")" "$(winpath "$work/scratch")" ${OVER:+over} > "$work/install-$tag-$round.txt"
     echo "round $round, $tag ($(stat -c %s "$exe") bytes), load $(cut -d' ' -f1-3 /proc/loadavg): $(grep '^install:' "$work/install-$tag-$round.txt")"
   done
 done
