@@ -1,14 +1,14 @@
 // The installer's entry routine: no C runtime start-up runs before it, it takes no arguments and never returns.
 #include <windows.h>
 #include <commctrl.h>
-#include "base/error_box.h"
-#include "app/installer_state.h"
 #include "app/license_text.h"
+#include "base/error_box.h"
 #include "base/messages.h"
 #include "base/win_text.h"
 #include "dialogs/dialog_layouts.h"
 #include "dialogs/dialog_procs.h"
 #include "payload/payload_image.h"
+#include "state/installer_state.h"
 #include "targets/discovery.h"
 
 typedef BOOL(WINAPI* SetDefaultDllDirectoriesFunction)(DWORD flags);

@@ -2,10 +2,10 @@
 #include "app/commands.h"
 #include <commctrl.h>
 #include "base/error_box.h"
-#include "app/installer_state.h"
 #include "base/messages.h"
 #include "base/win_text.h"
 #include "dialogs/dialog_procs.h"
+#include "state/installer_state.h"
 
 // Dialog thread only: set before the worker exists, cleared only if it could not be started.
 static bool workerStarted;

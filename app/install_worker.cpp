@@ -1,9 +1,9 @@
 // installWorker: the installation itself, on its own thread so the dialog keeps painting its marquee.
 #include "app/commands.h"
 #include <commctrl.h>
-#include "app/installer_state.h"
 #include "base/messages.h"
 #include "base/win_text.h"
+#include "state/installer_state.h"
 #include "targets/targets.h"
 
 // The check boxes are disabled before this thread starts, so selectedTargets no longer changes.

@@ -1,8 +1,8 @@
 // uninstallCommand: removes every target's files, whatever the check boxes say, then ends the dialog.
 #include "app/commands.h"
-#include "app/installer_state.h"
 #include "base/messages.h"
 #include "base/win_text.h"
+#include "state/installer_state.h"
 #include "targets/targets.h"
 
 void uninstallCommand(HWND dialog) {

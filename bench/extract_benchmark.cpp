@@ -9,12 +9,12 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include "app/installer_state.h"
 #include "payload/entry_directory.h"
 #include "payload/extract_entry.h"
 #include "payload/payload_format.h"
 #include "payload/payload_hash.h"
 #include "payload/payload_image.h"
+#include "state/installer_state.h"
 
 static double now() {
     static LARGE_INTEGER frequency;

@@ -31,12 +31,14 @@ target_compile_options(sanitized INTERFACE -fsanitize=address,undefined -fno-san
                        -fno-omit-frame-pointer -g -O1)
 target_link_options(sanitized INTERFACE -fsanitize=address,undefined)
 
-# The installer's pure logic (no Win32), the same sources the freestanding build compiles.
-add_library(pure_code STATIC app/installer_state.cpp)
+# The installer's pure logic (no Win32), the same sources the freestanding build compiles; each folder adds
+# its own.
+add_library(pure_code STATIC)
 target_include_directories(pure_code PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(pure_code PRIVATE -Wall -Wextra)
 target_link_libraries(pure_code PUBLIC sanitized)
 
+add_subdirectory(state)
 add_subdirectory(payload)
 add_subdirectory(dialogs)
 add_subdirectory(targets)

@@ -18,10 +18,8 @@ target_compile_definitions(freestanding INTERFACE UNICODE _UNICODE WIN32_LEAN_AN
 # The only DLLs the installer may import: its link, the link-map check and the import check read this list.
 set(MORAVEL_SYSTEM_LIBS kernel32 user32 comctl32 advapi32 shell32 ole32)
 
-add_library(state_code OBJECT app/installer_state.cpp)
-target_link_libraries(state_code PUBLIC freestanding)
-
 include(cmake/payload_image.cmake)
+add_subdirectory(state)
 add_subdirectory(payload)
 add_subdirectory(dialogs)
 add_subdirectory(targets)

@@ -2,7 +2,7 @@
 // so that the layouts build without <windows.h>. The selection dialog's Install, Uninstall and Cancel live in
 // app/ (install_command.cpp, uninstall_command.cpp).
 #pragma once
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 
 void agreeCommand(HWND__* dialog);
 void cancelCommand(HWND__* dialog);

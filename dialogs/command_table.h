@@ -1,6 +1,6 @@
 // The CommandTable: control id -> handler, one dialog's commands at a time (beginDialog empties it).
 #pragma once
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 
 void registerCommand(int32_t id, CommandHandler handler);
 

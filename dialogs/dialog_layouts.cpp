@@ -1,8 +1,8 @@
 #include "dialogs/dialog_layouts.h"
-#include "app/installer_state.h"
 #include "dialogs/command_handlers.h"
 #include "dialogs/command_table.h"
 #include "dialogs/template_builder.h"
+#include "state/installer_state.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "dialogs/dialog_procs.h"
-#include "app/installer_state.h"
 #include "dialogs/centring.h"
 #include "dialogs/command_table.h"
+#include "state/installer_state.h"
 
 INT_PTR CALLBACK licenseDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {

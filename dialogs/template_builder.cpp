@@ -1,6 +1,6 @@
 #include "dialogs/template_builder.h"
-#include "app/installer_state.h"
 #include "base/checked_assert.h"
+#include "state/installer_state.h"
 
 // Fields are written byte by byte, little-endian as the format wants: no alignment or aliasing to rely on.
 static void putByte(uint8_t value) {

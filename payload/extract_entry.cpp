@@ -1,6 +1,5 @@
 #include "payload/extract_entry.h"
 #include "base/error_box.h"
-#include "app/installer_state.h"
 #include "base/messages.h"
 #include "base/win_text.h"
 #include "payload/compressed_payload.h"
@@ -8,6 +7,7 @@
 #include "payload/payload_format.h"
 #include "payload/payload_image.h"
 #include "payload/staging_path.h"
+#include "state/installer_state.h"
 
 // The installer cannot go on from a payload it cannot trust: tell the user, then end with exit code 1.
 [[noreturn]] static void reportCorruptedPayload(HWND owner) {

@@ -27,9 +27,12 @@ fi
 if [ -n "${MORAVEL_SIGN_TIMESTAMP_URL:-}" ]; then
   when=(-ts "$MORAVEL_SIGN_TIMESTAMP_URL")
 else
-  # TimeDateStamp: the u32 at 8 bytes into the PE header, whose offset is the u32 at 0x3C.
-  pe=$(od -An -tu4 -j60 -N4 "$in" | tr -d ' ')
-  when=(-time "$(od -An -tu4 -j$((pe + 8)) -N4 "$in" | tr -d ' ')")
+  # TimeDateStamp: a u32 of the COFF header, which follows the PE signature; the DOS header's e_lfanew gives
+  # where that lies (the offsets as tools/inspect/pe_payload.cpp names them).
+  dos_pe_offset_at=$((0x3C)) pe_signature_bytes=4 coff_time_date_stamp_at=4
+  u32() { od -An -tu4 -j"$1" -N4 "$in" | tr -d ' '; }
+  pe=$(u32 $dos_pe_offset_at)
+  when=(-time "$(u32 $((pe + pe_signature_bytes + coff_time_date_stamp_at)))")
 fi
 mkdir -p "$(dirname "$out")"
 rm -f "$out"

@@ -1,6 +1,6 @@
 #include <windows.h>
-#include "app/installer_state.h"
 #include "base/win_text.h"
+#include "state/installer_state.h"
 #include "targets/discovery.h"
 #include "targets/target_rules.h"
 

@@ -1,10 +1,10 @@
 #include <windows.h>
 #include "base/error_box.h"
-#include "app/installer_state.h"
 #include "base/messages.h"
 #include "base/win_text.h"
 #include "payload/extract_entry.h"
 #include "payload/payload_format.h"
+#include "state/installer_state.h"
 #include "targets/discovery.h"
 #include "targets/target_rules.h"
 #include "targets/targets.h"

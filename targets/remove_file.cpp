@@ -1,7 +1,7 @@
 #include <windows.h>
-#include "app/installer_state.h"
 #include "base/win_text.h"
 #include "payload/staging_path.h"
+#include "state/installer_state.h"
 #include "targets/targets.h"
 
 void removeFile(const Unit* path) {

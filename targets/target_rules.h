@@ -4,8 +4,8 @@
 #pragma once
 #include <stdint.h>
 #include "base/text.h"
-#include "app/installer_state.h"
 #include "payload/staging_path.h"
+#include "state/installer_state.h"
 #include "targets/discovery.h"
 
 // GetEnvironmentVariableW is given room for this many units; a longer value comes back as its required

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
-#include "app/installer_state.h"
 #include "dialogs/template_builder.h"
+#include "state/installer_state.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 #include "targets/discovery.h"
 #include "targets/target_rules.h"
 

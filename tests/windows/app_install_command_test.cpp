@@ -6,10 +6,10 @@
 #include <commctrl.h>
 #include <initializer_list>
 #include "app/commands.h"
-#include "app/installer_state.h"
 #include "base/messages.h"
 #include "dialogs/dialog_layouts.h"
 #include "dialogs/dialog_procs.h"
+#include "state/installer_state.h"
 
 
 // The import slot through which app_code calls CreateThread.

@@ -3,10 +3,10 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <string>
-#include "app/installer_state.h"
 #include "dialogs/command_table.h"
 #include "dialogs/dialog_layouts.h"
 #include "dialogs/dialog_procs.h"
+#include "state/installer_state.h"
 #include "tests/windows/expected_dialogs.h"
 #include "tests/windows/wintest.h"
 

@@ -2,9 +2,9 @@
 // loop: how each one ends, and that the close box and Esc come through cancelCommand.
 #include <windows.h>
 #include <commctrl.h>
-#include "app/installer_state.h"
 #include "dialogs/dialog_layouts.h"
 #include "dialogs/dialog_procs.h"
+#include "state/installer_state.h"
 #include "tests/windows/wintest.h"
 
 void installCommand(HWND) {}

@@ -6,9 +6,9 @@
 #include "tests/windows/message_box_capture.h"
 #include "tests/windows/extract_test_support.h"
 #include "tests/windows/test_payload.h"
-#include "app/installer_state.h"
 #include "base/messages.h"
 #include "payload/extract_entry.h"
+#include "state/installer_state.h"
 
 #define STORE_TEXT "compressed store: ABCDEFGHIJKLMNOPQRSTUVWXYZ"
 static constexpr TestEntryPlan plans[] = {

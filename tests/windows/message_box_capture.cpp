@@ -1,5 +1,5 @@
 #include "tests/windows/message_box_capture.h"
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 
 static MessageBoxCapture* activeCapture;
 static HHOOK hook;

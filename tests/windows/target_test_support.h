@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <string>
 #include <vector>
-#include "app/installer_state.h"
 #include "base/text.h"
+#include "state/installer_state.h"
 #include "tests/windows/message_box_capture.h"
 #include "tests/windows/test_payload.h"
 #include "tests/windows/wintest.h"

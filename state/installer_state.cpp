@@ -1,4 +1,4 @@
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 
 // Zero-filled by the loader (.bss): no start-up code initialises it.
 InstallerState state;
