@@ -149,6 +149,10 @@ int main(int argc, char** argv) {
         for (wchar_t* p = folder + 3; *p; ++p)
             if (*p == L'\\') *p = 0, CreateDirectoryW(folder, nullptr), *p = L'\\';
         if (!CopyFileW(inputs[(i + 4) % 5], files[i].destination, FALSE)) return 6;
+        // On the disk, as an installation of long ago is, so that writing it back does not fall in the run.
+        HANDLE older = CreateFileW(files[i].destination, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        FlushFileBuffers(older);
+        CloseHandle(older);
     }
     HKEY key;
     RegCreateKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Image-Line\\Shared\\Paths", 0, nullptr, 0, KEY_ALL_ACCESS,

@@ -87,7 +87,8 @@ void extractEntry(HWND owner, Unit* destinationPath, const char* key) {
     // a byte is written. The open changes nothing in the file.
     HANDLE existing = CreateFileW(wide(destinationPath), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (existing != INVALID_HANDLE_VALUE) CloseHandle(existing);
+    const bool replacing = existing != INVALID_HANDLE_VALUE;
+    if (replacing) CloseHandle(existing);
     else if (GetLastError() != ERROR_FILE_NOT_FOUND) return reportFolderInaccessible(owner, heap, buffer);
 
     // The file is written whole beside the destination, then renamed over it: a failure or a kill at any
@@ -99,12 +100,13 @@ void extractEntry(HWND owner, Unit* destinationPath, const char* key) {
     if (file == INVALID_HANDLE_VALUE) return reportFolderInaccessible(owner, heap, buffer);
     DWORD written = 0;
     const BOOL wrote = WriteFile(file, buffer, size, &written, nullptr);
-    // On disk before it is renamed: otherwise a power cut could keep the rename and lose the bytes, and the
-    // destination would hold zeros (docs/guarantees.md, "Durability").
-    const BOOL flushed = wrote && written == size && FlushFileBuffers(file);
+    // An installed file is replaced only by bytes that are on the disk: otherwise a power cut could keep the
+    // rename and lose the bytes, and the plug-in the user had would read as zeros. A new file has nothing
+    // to lose and is not made to wait (docs/guarantees.md, "Durability").
+    const BOOL complete = wrote && written == size && (!replacing || FlushFileBuffers(file));
     CloseHandle(file);
     // A rename that fails (the destination was opened or made read-only since the check) leaves it as it was.
-    if (!flushed || !MoveFileExW(wide(staging), wide(destinationPath), MOVEFILE_REPLACE_EXISTING)) {
+    if (!complete || !MoveFileExW(wide(staging), wide(destinationPath), MOVEFILE_REPLACE_EXISTING)) {
         DeleteFileW(wide(staging));
         return reportFolderInaccessible(owner, heap, buffer);
     }

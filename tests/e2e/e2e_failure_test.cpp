@@ -3,33 +3,26 @@
 #include "tests/e2e/scenario.h"
 #include "base/messages.h"
 #include "tests/windows/wintest.h"
+#include <string>
 
 // An older 32-bit CLAP plug-in that another program holds: opened without sharing, as a program reading it
-// would, and loaded as a DLL, as a host that scanned it does. The new plug-in is written beside it and cannot
-// take its place: the folder message, the older file as it was, nothing left beside it.
+// would, and loaded as a DLL, as a host that scanned it does. It cannot be replaced: the folder message, the
+// older file as it was, nothing left beside it, and nothing after it installed.
 TEST(destination_held_open_stops_the_installation) {
+    wchar_t dll[PATH_UNITS];
+    swprintf(dll, PATH_UNITS, L"%ls", MORAVEL_E2E_PLANTED_DLL);
+    for (wchar_t* p = wcschr(dll, L'/'); p; p = wcschr(p, L'/')) *p = L'\\';
     for (bool loaded : {false, true}) {
-        printf("    %s\n", loaded ? "loaded as a DLL" : "opened without sharing");
         Scenario s;
         prepareScenario(&s, loaded ? "held_loaded" : "held_open", WITH_FL_STUDIO);
         const Machine& m = s.m;
-        wchar_t folder[PATH_UNITS], planted[PATH_UNITS];
-        swprintf(folder, PATH_UNITS, L"%ls\\CLAP", m.common86);
-        makeFolders(folder);
-        swprintf(planted, PATH_UNITS, L"%ls", MORAVEL_E2E_PLANTED_DLL);
-        for (wchar_t* p = planted; *p; ++p)
-            if (*p == L'/') *p = L'\\';
-        HANDLE held = INVALID_HANDLE_VALUE;
-        HMODULE module = nullptr;
-        if (loaded) {
-            CHECK(CopyFileW(planted, m.clap32, FALSE));
-            module = LoadLibraryExW(m.clap32, nullptr, DONT_RESOLVE_DLL_REFERENCES);
-            CHECK_MSG(module != nullptr, "LoadLibraryExW(%ls) failed with %lu", m.clap32, GetLastError());
-        } else {
-            writeFileBytes(m.clap32, "in use");
-            held = holdOpen(m.clap32);
-            CHECK(held != INVALID_HANDLE_VALUE);
-        }
+        const std::wstring folder = std::wstring(m.common86) + L"\\CLAP";
+        makeFolders(folder.c_str());
+        if (loaded) CopyFileW(dll, m.clap32, FALSE);
+        else writeFileBytes(m.clap32, "in use");
+        HMODULE module = loaded ? LoadLibraryExW(m.clap32, nullptr, DONT_RESOLVE_DLL_REFERENCES) : nullptr;
+        HANDLE held = loaded ? INVALID_HANDLE_VALUE : holdOpen(m.clap32);
+        CHECK_MSG(module || held != INVALID_HANDLE_VALUE, "%ls not held (error %lu)", m.clap32, GetLastError());
         const bool reached = REACH_SELECTION(&s, installerPath());
         if (reached) {
             click(s.selection, IDOK);
@@ -42,17 +35,11 @@ TEST(destination_held_open_stops_the_installation) {
         if (module) FreeLibrary(module);
         if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
         if (!reached) return;
-
         CHECK_PAYLOAD(m.clap64, "bin/target_cl64");
-        if (loaded) CHECK_MSG(sameBytes(m.clap32, planted), "%ls: %s, want the loaded DLL", m.clap32, describePath(m.clap32));
-        else CHECK(holdsBytes(m.clap32, "in use"));
-        wchar_t staging[PATH_UNITS];
-        swprintf(staging, PATH_UNITS, L"%ls\\Moravel (32-bit)~clap", folder);
-        CHECK_ABSENT(staging);
-        CHECK_ABSENT(m.fl64);
-        CHECK_ABSENT(m.fl32);
-        CHECK_ABSENT(m.standalone);
-        CHECK_ABSENT(m.shortcut);
+        CHECK_MSG(loaded ? sameBytes(m.clap32, dll) : holdsBytes(m.clap32, "in use"), "%ls: %s, want it as it was",
+                  m.clap32, describePath(m.clap32));
+        CHECK_ABSENT((folder + L"\\Moravel (32-bit)~clap").c_str());
+        for (const wchar_t* path : {m.fl64, m.fl32, m.standalone, m.shortcut}) CHECK_ABSENT(path);
     }
 }
 
