@@ -9,11 +9,7 @@
 #include <wchar.h>
 #include <string>
 
-static std::string olderBuild(size_t size) {  // a pattern no payload file has
-    std::string bytes(size, ' ');
-    for (size_t i = 0; i < size; ++i) bytes[i] = "older Moravel build "[i % 20];
-    return bytes;
-}
+static std::string olderBuild(size_t size) { return std::string(size, 'o'); }  // no payload file is like it
 
 // The names in folder, in the order the file system lists them, joined by '|'.
 static std::wstring listing(const wchar_t* folder) {
@@ -26,7 +22,7 @@ static std::wstring listing(const wchar_t* folder) {
     return names;
 }
 
-// Ended the way Task Manager ends it, as soon as anything in the CLAP folder changes and a few moments later:
+// Ended the way Task Manager ends it, as soon as the first write shows and a few moments later:
 // the plug-in is the older build or the new one, whole, and the next install leaves only the new plug-in.
 TEST(a_run_killed_while_it_replaces_the_plugin_leaves_the_old_or_the_new_one) {
     const std::string older = olderBuild(100000);
