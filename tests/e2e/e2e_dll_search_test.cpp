@@ -39,11 +39,7 @@ TEST(a_dll_planted_beside_the_installer_stays_unloaded) {
     swprintf(folder, PATH_UNITS, L"%ls\\Downloads", m.scratch);
     makeFolders(folder);
     copyInto(installerPath(), folder, L"MoravelSetup.exe", exe);
-    wchar_t planted[PATH_UNITS];
-    swprintf(planted, PATH_UNITS, L"%ls", MORAVEL_E2E_PLANTED_DLL);
-    for (wchar_t* p = planted; *p; ++p)
-        if (*p == L'/') *p = L'\\';
-    copyInto(planted, folder, PLANTED_NAME, dll);
+    copyInto(plantedDllPath(), folder, PLANTED_NAME, dll);
     swprintf(mark, PATH_UNITS, L"%ls\\planted_dll_was_loaded", folder);
 
     // The control: a program that does not limit its search takes the planted file over the system's.

@@ -9,9 +9,7 @@
 // would, and loaded as a DLL, as a host that scanned it does. It cannot be replaced: the folder message, the
 // older file as it was, nothing left beside it, and nothing after it installed.
 TEST(destination_held_open_stops_the_installation) {
-    wchar_t dll[PATH_UNITS];
-    swprintf(dll, PATH_UNITS, L"%ls", MORAVEL_E2E_PLANTED_DLL);
-    for (wchar_t* p = wcschr(dll, L'/'); p; p = wcschr(p, L'/')) *p = L'\\';
+    const wchar_t* dll = plantedDllPath();
     for (bool loaded : {false, true}) {
         Scenario s;
         prepareScenario(&s, loaded ? "held_loaded" : "held_open", WITH_FL_STUDIO);

@@ -3,6 +3,8 @@
 #include "tests/e2e/scenario.h"
 #include "base/messages.h"
 #include "tests/windows/wintest.h"
+#include <string>
+#include <vector>
 
 // Installs every target and checks that it succeeded.
 static void installEverything(Scenario* s) {
@@ -26,17 +28,14 @@ TEST(uninstall_after_install_removes_files_and_keeps_the_marker) {
     prepareScenario(&s, "uninstall_after_install", WITH_FL_STUDIO);
     const Machine& m = s.m;
     installEverything(&s);
-    // What installers killed while writing each file would have left beside it.
-    wchar_t staged[5][PATH_UNITS];
-    const wchar_t* const plugins[5] = {m.clap64, m.clap32, m.fl64, m.fl32, m.standalone};
-    for (int i = 0; i < 5; ++i) {
-        wcscpy(staged[i], plugins[i]);
-        *wcsrchr(staged[i], L'.') = L'~';
-        writeFileBytes(staged[i], "part of a newer build");
+    std::vector<std::wstring> staged;  // what installers killed while writing each file would have left
+    for (std::wstring path : {m.clap64, m.clap32, m.fl64, m.fl32, m.standalone}) {
+        staged.push_back(path.replace(path.rfind(L'.'), 1, L"~"));
+        writeFileBytes(path.c_str(), "part of a newer build");
     }
     uninstall(&s, MSG_UNINSTALLED);
     for (const wchar_t* path : {m.clap64, m.clap32, m.fl64, m.fl32, m.standalone, m.shortcut}) CHECK_ABSENT(path);
-    for (const wchar_t* path : staged) CHECK_ABSENT(path);
+    for (const std::wstring& path : staged) CHECK_ABSENT(path.c_str());
     CHECK_ABSENT(m.flFolder);
     CHECK_MSG(folderExists(m.appFolder), "%ls: %s, want a folder", m.appFolder, describePath(m.appFolder));
     CHECK_EQ(readDword(MARKER_KEY, L"HasAnyPaidPlugins"), 1);

@@ -9,8 +9,6 @@
 #include <wchar.h>
 #include <string>
 
-static std::string olderBuild(size_t size) { return std::string(size, 'o'); }  // no payload file is like it
-
 // The names in folder, in the order the file system lists them, joined by '|'.
 static std::wstring listing(const wchar_t* folder) {
     std::wstring names, pattern = std::wstring(folder) + L"\\*";
@@ -22,10 +20,21 @@ static std::wstring listing(const wchar_t* folder) {
     return names;
 }
 
+// An older build of the 64-bit CLAP plug-in (one repeated byte, unlike any payload file) in its place, then
+// the installer started and Install pressed. False when the selection dialog did not come.
+static bool installOverOlderBuild(Scenario* s, const std::string& older) {
+    makeFolders((std::wstring(s->m.common) + L"\\CLAP").c_str());
+    writeFileBytes(s->m.clap64, older.c_str());
+    s->env = scenarioEnvironment(&s->m);
+    if (!REACH_SELECTION(s, installerPath())) return false;
+    click(s->selection, IDOK);
+    return true;
+}
+
 // Ended the way Task Manager ends it, as soon as the first write shows and a few moments later:
 // the plug-in is the older build or the new one, whole, and the next install leaves only the new plug-in.
 TEST(a_run_killed_while_it_replaces_the_plugin_leaves_the_old_or_the_new_one) {
-    const std::string older = olderBuild(100000);
+    const std::string older(100000, 'o');
     for (DWORD delayMs : {0u, 3u, 15u, 60u}) {
         char name[64];
         snprintf(name, sizeof name, "killed_after_%lu_ms", (unsigned long)delayMs);
@@ -33,10 +42,7 @@ TEST(a_run_killed_while_it_replaces_the_plugin_leaves_the_old_or_the_new_one) {
         prepareScenario(&s, name, 0);
         const Machine& m = s.m;
         const std::wstring folder = std::wstring(m.common) + L"\\CLAP";
-        makeFolders(folder.c_str());
-        writeFileBytes(m.clap64, older.c_str());
-        if (!REACH_SELECTION(&s, installerPath())) return;
-        click(s.selection, IDOK);
+        if (!installOverOlderBuild(&s, older)) return;
         // Watched without opening anything (a watcher that opened the plug-in would hold it open itself), as
         // closely as it can be: the first sign of a write is a staging file, or the plug-in cut short.
         const std::wstring staging = folder + L"\\Moravel~clap";
@@ -72,22 +78,19 @@ static void aFullDiskKeepsTheOlderPlugin(const wchar_t* smallDisk) {
     const std::wstring folder = std::wstring(m.common) + L"\\CLAP";
     const std::wstring input = std::wstring(payloadFolder()) + L"\\bin\\target_cl64";
     removeTree(m.common);
-    makeFolders(folder.c_str());
+    makeFolders(m.common);
     WIN32_FILE_ATTRIBUTE_DATA data;
     ULARGE_INTEGER free;
     CHECK(GetFileAttributesExW(input.c_str(), GetFileExInfoStandard, &data) &&
-          GetDiskFreeSpaceExW(folder.c_str(), &free, nullptr, nullptr));
+          GetDiskFreeSpaceExW(m.common, &free, nullptr, nullptr));
     const long long newSize = data.nFileSizeLow;
     const long long olderSize = ((long long)free.QuadPart - newSize / 2) / 4096 * 4096;
     const bool small = olderSize >= newSize / 2 && (long long)free.QuadPart < 4 * newSize;
-    CHECK_MSG(small, "%ls: %llu bytes free for a file of %lld (is the small file system mounted?)", folder.c_str(),
+    CHECK_MSG(small, "%ls: %llu bytes free for a file of %lld (is the small file system mounted?)", m.common,
               (unsigned long long)free.QuadPart, newSize);
     if (!small) return;
-    const std::string older = olderBuild(size_t(olderSize));
-    writeFileBytes(m.clap64, older.c_str());
-    s.env = scenarioEnvironment(&m);
-    if (!REACH_SELECTION(&s, installerPath())) return;
-    click(s.selection, IDOK);
+    const std::string older(size_t(olderSize), 'o');
+    if (!installOverOlderBuild(&s, older)) return;
     ANSWER_BOX(&s.installer, MSG_FOLDER_INACCESSIBLE, L"Error", s.selection);
     ShownBox late;
     CHECK(!waitForMessageBox(&s.installer, &late, 10000));

@@ -29,6 +29,7 @@ BUILD_PATH(compressedInstallerPath, MORAVEL_E2E_COMPRESSED_INSTALLER)
 BUILD_PATH(compressedCorruptedInstallerPath, MORAVEL_E2E_COMPRESSED_CORRUPTED_INSTALLER)
 BUILD_PATH(payloadFolder, MORAVEL_E2E_PAYLOAD)
 BUILD_PATH(scratchRoot, MORAVEL_E2E_SCRATCH)
+BUILD_PATH(plantedDllPath, MORAVEL_E2E_PLANTED_DLL)
 
 static void knownFolder(REFKNOWNFOLDERID id, const wchar_t* suffix, wchar_t* out) {
     wchar_t* folder = nullptr;

@@ -65,3 +65,4 @@ const wchar_t* compressedInstallerPath();           // the same payload, packed 
 const wchar_t* compressedCorruptedInstallerPath();  // ... with a byte of the store's frame changed
 const wchar_t* payloadFolder();
 const wchar_t* scratchRoot();
+const wchar_t* plantedDllPath();  // a real DLL that refuses to load (DllMain fails) and marks that it was tried

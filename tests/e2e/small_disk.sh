@@ -5,10 +5,9 @@
 #   small_disk.sh MOUNTPOINT SIZED_BY command [args...]
 mountpoint=$1 sized_by=$2; shift 2
 bytes=$(stat -c %s "$sized_by") || exit 1
-size_kb=$(( (bytes * 3 / 2 + 1023) / 1024 ))
 mkdir -p "$mountpoint"
 umount "$mountpoint" 2>/dev/null
-if ! error=$(mount -t tmpfs -o size=${size_kb}k,mode=0777 moravel-small-disk "$mountpoint" 2>&1); then
+if ! error=$(mount -t tmpfs -o size=$(( (bytes * 3 / 2 + 1023) / 1024 ))k,mode=0777 moravel-small-disk "$mountpoint" 2>&1); then
   echo "SKIPPED: a small file system cannot be mounted here ($error)"
   exit 77
 fi

@@ -38,14 +38,8 @@ struct ChildReport {
     int returned;  // extractEntry came back, which it must not for a damaged entry
 };
 
-static void freshRoot() {
-    removeTree(ROOT);
-    CreateDirectoryW(L"C:\\moravel-tests", nullptr);
-    CreateDirectoryW(ROOT, nullptr);
-}
-
 TEST(an_empty_entry_writes_an_empty_file_in_new_folders) {
-    freshRoot();
+    emptyFolder(ROOT);
     wchar_t path[MAX_PATH];
     wsprintfW(path, L"%s\\empty\\A\\empty.dll", ROOT);
     Unit destination[MAX_PATH];
@@ -61,7 +55,7 @@ TEST(an_empty_entry_writes_an_empty_file_in_new_folders) {
 }
 
 TEST(chunk_refs_of_count_zero_copy_nothing_and_do_not_end_the_list) {
-    freshRoot();
+    emptyFolder(ROOT);
     wchar_t path[MAX_PATH];
     wsprintfW(path, L"%s\\zero.dll", ROOT);
     Unit destination[MAX_PATH];
@@ -105,7 +99,7 @@ TEST(a_damaged_entry_or_absent_key_ends_the_process_with_1_and_creates_nothing) 
                                 "bin/target_cl6" /* a prefix of a name is not the name */};
     int index = 0;
     for (const char* key : keys) {
-        freshRoot();
+        emptyFolder(ROOT);
         wchar_t folder[MAX_PATH], path[MAX_PATH];
         wsprintfW(folder, L"%s\\case%d", ROOT, index++);
         wsprintfW(path, L"%s\\A\\file.dll", folder);

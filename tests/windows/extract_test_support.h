@@ -24,6 +24,16 @@ inline void removeTree(const wchar_t* path) {
     RemoveDirectoryW(path);
 }
 
+// Removes the folder tree at path and makes the folder again, with every missing folder above it.
+inline void emptyFolder(const wchar_t* path) {
+    removeTree(path);
+    wchar_t prefix[MAX_PATH];
+    lstrcpyW(prefix, path);
+    for (wchar_t* p = prefix + 3; *p; ++p)
+        if (*p == L'\\') *p = 0, CreateDirectoryW(prefix, nullptr), *p = L'\\';
+    CreateDirectoryW(prefix, nullptr);
+}
+
 inline bool pathExists(const wchar_t* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
 
 // Reads the whole file into bytes (capacity bytes at most); returns its length, or -1 when it cannot be read.

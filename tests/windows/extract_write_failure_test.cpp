@@ -58,11 +58,8 @@ TEST(a_large_entry_of_overlapping_copies_extracts_exactly) {
 }
 
 static void aShortWriteKeepsTheOlderFile() {
-    removeTree(L"C:\\moravel-tests\\extract-short-write");
     // A previous install's file, small enough for the limit; the new one cannot be written whole beside it.
-    CreateDirectoryW(L"C:\\moravel-tests", nullptr);
-    CreateDirectoryW(L"C:\\moravel-tests\\extract-short-write", nullptr);
-    CreateDirectoryW(L"C:\\moravel-tests\\extract-short-write\\A", nullptr);
+    emptyFolder(L"C:\\moravel-tests\\extract-short-write\\A");
     CHECK(writeFileBytes(LIMITED_PATH, "an older build"));
     MessageBoxCapture capture;
     CHECK_EQ(extractCapturing(LIMITED_PATH, &capture), 1);

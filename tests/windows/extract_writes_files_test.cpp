@@ -46,9 +46,7 @@ TEST(each_entry_is_written_with_its_folders_made_one_by_one) {
 }
 
 TEST(an_existing_longer_file_is_replaced_by_exactly_the_entry) {
-    removeTree(ROOT);
-    CreateDirectoryW(L"C:\\moravel-tests", nullptr);
-    CreateDirectoryW(ROOT, nullptr);
+    emptyFolder(ROOT);
     wchar_t path[MAX_PATH];
     wsprintfW(path, L"%s\\old.dll", ROOT);
     CHECK(writeFileBytes(path, "an older build that is longer than every test entry, so a file that was not "
@@ -65,9 +63,7 @@ TEST(an_existing_longer_file_is_replaced_by_exactly_the_entry) {
 // A destination another program has open cannot be replaced: folder message, installFailed, the file that was
 // there as it was, and the new file written beside it removed.
 TEST(a_destination_held_open_without_sharing_gives_the_folder_message) {
-    removeTree(ROOT);
-    CreateDirectoryW(L"C:\\moravel-tests", nullptr);
-    CreateDirectoryW(ROOT, nullptr);
+    emptyFolder(ROOT);
     wchar_t path[MAX_PATH];
     wsprintfW(path, L"%s\\held.dll", ROOT);
     CHECK(writeFileBytes(path, "held"));
@@ -90,9 +86,7 @@ TEST(a_destination_held_open_without_sharing_gives_the_folder_message) {
 static bool readOnlyEnforced;
 
 static void aReadOnlyDestinationGivesTheFolderMessage() {
-    removeTree(ROOT);
-    CreateDirectoryW(L"C:\\moravel-tests", nullptr);
-    CreateDirectoryW(ROOT, nullptr);
+    emptyFolder(ROOT);
     wchar_t path[MAX_PATH];
     wsprintfW(path, L"%s\\readonly.dll", ROOT);
     CHECK(writeFileBytes(path, "read-only"));
@@ -120,9 +114,7 @@ static wintest::Case readOnlyCase = {"a_read_only_destination_gives_the_folder_m
 static wintest::Registrar readOnlyRegistrar(&readOnlyCase);
 
 TEST(a_folder_that_cannot_be_made_gives_the_folder_message) {
-    removeTree(ROOT);
-    CreateDirectoryW(L"C:\\moravel-tests", nullptr);
-    CreateDirectoryW(ROOT, nullptr);
+    emptyFolder(ROOT);
     // A file stands where a folder of the path should be: CreateDirectoryW fails, and so does the open.
     wchar_t blocker[MAX_PATH], path[MAX_PATH];
     wsprintfW(blocker, L"%s\\blocker", ROOT);
